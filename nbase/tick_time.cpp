@@ -6,9 +6,25 @@
 
 namespace nbase {
 
-TickClock::TickClock() : source_([] { return static_cast<uint32_t>(timeGetTime()); }) {}
+namespace {
 
-TickClock::TickClock(MillisecondSource source) : source_(std::move(source)) {}
+TickClock::MillisecondSource MultimediaTimer() {
+  return [] { return static_cast<uint32_t>(timeGetTime()); };
+}
+
+}  // namespace
+
+TickClock::TickClock() : source_(MultimediaTimer()) {}
+
+TickClock::TickClock(MillisecondSource source)
+    : source_(source ? std::move(source) : MultimediaTimer()) {}
+
+void TickClock::SetMillisecondSource(MillisecondSource source) {
+  AutoLock lock(lock_);
+  source_ = source ? std::move(source) : MultimediaTimer();
+  last_reading_ = 0;
+  rollover_offset_ = 0;
+}
 
 TickTime TickClock::Now() {
   AutoLock lock(lock_);

@@ -32,6 +32,11 @@ class TickClock {
 
   TickTime Now();
 
+  // Replaces the millisecond reading (an empty source restores the
+  // multimedia timer) and starts rollover tracking afresh. Lets tests drive
+  // time, including through the process-wide clock the message loops use.
+  void SetMillisecondSource(MillisecondSource source);
+
   // The process-wide clock behind NowTicks.
   static TickClock& Default();
 
