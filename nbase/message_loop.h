@@ -46,6 +46,8 @@ class DestructionObserver {
 // tasks; non-nestable ones wait until the outermost level is idle.
 class MessageLoop : public MessagePump::Delegate {
  public:
+  // kIO is accepted where a kind is chosen (FrameworkThread), but there is
+  // no I/O completion pump: such a thread runs a default loop.
   enum Kind : int { kDefault = 0, kUI = 1, kIO = 2 };
 
   // A loop for worker threads (DefaultMessagePump).
