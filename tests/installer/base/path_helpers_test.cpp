@@ -1,0 +1,91 @@
+#include "installer/base/path_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/installer/base/test_support.h"
+
+namespace {
+
+using test_support::TempFolder;
+
+struct PathCase {
+  const wchar_t* path;
+  const wchar_t* file_name;  // nullptr: none
+  const wchar_t* folder;     // nullptr: none
+};
+
+TEST(PathHelpersTest, FileNameAndFolder) {
+  const PathCase cases[] = {
+      {L"C:\\a\\b.exe", L"b.exe", L"C:\\a\\"},
+      {L"C:/a/b.exe", L"b.exe", L"C:/a/"},
+      // The file name prefers the last backslash; the folder takes either.
+      {L"C:\\a/b\\c.txt", L"c.txt", L"C:\\a/b\\"},
+      {L"C:\\a\\b/c.txt", L"b/c.txt", L"C:\\a\\b/"},
+      {L"name.exe", L"name.exe", nullptr},
+      {L"C:\\a\\", nullptr, L"C:\\a\\"},
+      {L"", nullptr, nullptr},
+      // A separator in the very first position does not make a folder.
+      {L"\\name", L"name", nullptr},
+  };
+  for (const PathCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "path: " << nbase::WideToUtf8(c.path));
+    const std::optional<std::wstring> name = PathFileName(c.path);
+    ASSERT_EQ(name.has_value(), c.file_name != nullptr);
+    if (name) {
+      EXPECT_EQ(*name, c.file_name);
+    }
+    const std::optional<std::wstring> folder = PathFolder(c.path);
+    ASSERT_EQ(folder.has_value(), c.folder != nullptr);
+    if (folder) {
+      EXPECT_EQ(*folder, c.folder);
+    }
+  }
+}
+
+TEST(PathHelpersTest, JoinReplacesTheFileName) {
+  EXPECT_EQ(PathJoin(L"C:\\a\\setup.exe", L"x.dat"), std::optional<std::wstring>(L"C:\\a\\x.dat"));
+  EXPECT_EQ(PathJoin(L"C:\\a\\", L"x.dat"), std::optional<std::wstring>(L"C:\\a\\x.dat"));
+  EXPECT_FALSE(PathJoin(L"setup.exe", L"x.dat").has_value());
+}
+
+TEST(PathHelpersTest, ExistsTellsFilesFromFolders) {
+  TempFolder temp;
+  const std::wstring file = temp / L"file.txt";
+  ASSERT_TRUE(test_support::WriteBytes(file, "x"));
+  EXPECT_TRUE(PathExists(temp.path(), true));
+  EXPECT_TRUE(PathExists(file, false));
+  EXPECT_FALSE(PathExists(file, true));
+  EXPECT_FALSE(PathExists(temp / L"missing", false));
+}
+
+TEST(PathHelpersTest, CreateFolderTreeCreatesEveryMissingLevel) {
+  TempFolder temp;
+  const std::wstring with_slash = temp / L"a\\b\\c\\";
+  EXPECT_TRUE(CreateFolderTree(with_slash));
+  EXPECT_TRUE(PathExists(with_slash, true));
+  EXPECT_TRUE(CreateFolderTree(with_slash));  // already there
+
+  // Without a trailing separator the last component is a folder as well.
+  const std::wstring without_slash = temp / L"x/y";
+  EXPECT_TRUE(CreateFolderTree(without_slash));
+  EXPECT_TRUE(PathExists(without_slash, true));
+}
+
+TEST(PathHelpersTest, CreateFolderTreeFailsWhenAFileIsInTheWay) {
+  TempFolder temp;
+  ASSERT_TRUE(test_support::WriteBytes(temp / L"blocker", "x"));
+  EXPECT_FALSE(CreateFolderTree(temp / L"blocker\\inner\\"));
+  EXPECT_FALSE(CreateFolderTree(temp / L"blocker"));
+  EXPECT_FALSE(CreateFolderTree(L""));
+}
+
+TEST(PathHelpersTest, CreateFolderShellAcceptsExistingFolders) {
+  TempFolder temp;
+  const std::wstring nested = temp / L"p\\q\\r";
+  EXPECT_TRUE(CreateFolderShell(nested));
+  EXPECT_TRUE(PathExists(nested, true));
+  EXPECT_TRUE(CreateFolderShell(nested));
+  EXPECT_FALSE(CreateFolderShell(L"relative\\folder"));
+}
+
+}  // namespace
