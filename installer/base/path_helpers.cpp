@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "installer/base/string_helpers.h"
+#include "nbase/scoped_handle.h"
+
 namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
@@ -61,4 +64,53 @@ bool CreateFolderTree(const std::wstring& path) {
 bool CreateFolderShell(const std::wstring& path) {
   const int result = SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
   return result == ERROR_SUCCESS || result == ERROR_FILE_EXISTS || result == ERROR_ALREADY_EXISTS;
+}
+
+bool DeleteFileAt(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
+
+std::wstring NormaliseFolder(const std::wstring& text) {
+  if (text.empty()) return text;
+  std::wstring folder = text + L"//";
+  ReplaceAll(L"/", L"\\", &folder);
+  while (folder.find(L"\\\\") != std::wstring::npos) ReplaceAll(L"\\\\", L"\\", &folder);
+  return folder;
+}
+
+bool IsValidInstallPath(const std::wstring& text) {
+  // "C:" alone would become "C:\" below; the drive and its separator must
+  // be there already.
+  if (text.size() < 3) return false;
+  const std::wstring folder = NormaliseFolder(text);
+  if (folder.find(L':') == std::wstring::npos) return false;
+  // "C:x" names a folder relative to the current folder of drive C:, which
+  // is no place to install into: the drive must be followed by a backslash.
+  if (folder[1] != L':' || folder[2] != L'\\') return false;
+  if (!PathExists(folder.substr(0, 3), true)) return false;
+  return folder.find_first_of(L":*?\"<>|", 3) == std::wstring::npos;
+}
+
+double FreeDiskMegabytes(const std::wstring& path) {
+  std::wstring copy = path;
+  ReplaceAll(L"\\", L"/", &copy);
+  if (copy.size() < 3 || copy.compare(1, 2, L":/") != 0) return 0;
+  const std::wstring root = copy.substr(0, 2) + L"\\";
+  DWORD sectors_per_cluster = 0;
+  DWORD bytes_per_sector = 0;
+  DWORD free_clusters = 0;
+  DWORD total_clusters = 0;
+  if (!GetDiskFreeSpaceW(root.c_str(), &sectors_per_cluster, &bytes_per_sector, &free_clusters,
+                         &total_clusters)) {
+    return 0;
+  }
+  const DWORD bytes_per_cluster = sectors_per_cluster * bytes_per_sector;
+  return static_cast<double>(bytes_per_cluster) / (1024.0 * 1024.0) * free_clusters;
+}
+
+bool WriteTextFile(const std::wstring& path, const std::string& text) {
+  nbase::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  return WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
 }

@@ -28,3 +28,22 @@ bool CreateFolderTree(const std::wstring& path);
 // Creates the folder and its missing parents through the shell. True when the
 // folder was created or already exists. The path must be absolute.
 bool CreateFolderShell(const std::wstring& path);
+
+bool DeleteFileAt(const std::wstring& path);
+
+// The text as a folder: slashes become backslashes, doubled backslashes
+// collapse (a leading "\\" too) and the result ends with exactly one
+// backslash. An empty text stays empty.
+std::wstring NormaliseFolder(const std::wstring& text);
+
+// True for an absolute folder on an existing drive ("X:\..."), free of the
+// characters : * ? " < > | after the drive.
+bool IsValidInstallPath(const std::wstring& text);
+
+// Free space in mebibytes on the drive of a path that begins with a drive
+// letter ("C:\..." or "C:/..."); 0 for other paths and when the query fails.
+double FreeDiskMegabytes(const std::wstring& path);
+
+// Replaces the file's content with the text, byte for byte (callers pass
+// short ASCII texts). False when the file cannot be written.
+bool WriteTextFile(const std::wstring& path, const std::string& text);

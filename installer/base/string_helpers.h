@@ -13,3 +13,16 @@ using nbase::Utf8ToWide;
 using nbase::WideToUtf8;
 using ui::SplitText;
 using ui::TrimText;
+
+// Replaces every occurrence of `find` in `text`, left to right, without
+// looking into inserted text again. Nothing happens when `find` or the text
+// is empty.
+void ReplaceAll(const std::wstring& find, const std::wstring& replacement, std::wstring* text);
+
+// printf-style formatting into a string of any length up to 2^25 - 1
+// characters; a longer result, or a format error, gives the empty string.
+// Wide strings are passed with "%ls" in both variants, which every C runtime
+// reads the same way ("%s" in a wide format means a narrow string to ISO C
+// and a wide one to the Microsoft runtime, so it is never used for them).
+std::string FormatText(const char* format, ...);
+std::wstring FormatText(const wchar_t* format, ...);

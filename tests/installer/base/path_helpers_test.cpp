@@ -1,7 +1,10 @@
 #include "installer/base/path_helpers.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include "nbase/string_conversion.h"
 #include "tests/installer/base/test_support.h"
 
 namespace {
@@ -86,6 +89,80 @@ TEST(PathHelpersTest, CreateFolderShellAcceptsExistingFolders) {
   EXPECT_TRUE(PathExists(nested, true));
   EXPECT_TRUE(CreateFolderShell(nested));
   EXPECT_FALSE(CreateFolderShell(L"relative\\folder"));
+}
+
+
+// A drive letter that the test prefix does not map.
+const wchar_t kMissingDrive[] = L"Q:\\";
+
+TEST(NormaliseFolderTest, Table) {
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"C:/a//b", L"C:\\a\\b\\"},
+      {L"C:\\a\\", L"C:\\a\\"},
+      {L"C:\\a", L"C:\\a\\"},
+      {L"C:\\\\\\a////b", L"C:\\a\\b\\"},
+      {L"\\\\server\\share", L"\\server\\share\\"},
+      {L"", L""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(NormaliseFolder(c.first), c.second) << nbase::WideToUtf8(c.first);
+  }
+}
+
+TEST(IsValidInstallPathTest, Table) {
+  ASSERT_EQ(GetDriveTypeW(kMissingDrive), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
+  const std::pair<const wchar_t*, bool> cases[] = {
+      {L"C:\\Program Files\\x", true},
+      {L"C:/Program Files/x", true},
+      {L"C:\\", true},
+      {L"Q:\\x", false},
+      {L"C:\\a:b", false},
+      {L"C:\\a*b", false},
+      {L"C:\\a?b", false},
+      {L"C:\\a\"b", false},
+      {L"C:\\a<b", false},
+      {L"C:\\a>b", false},
+      {L"C:\\a|b", false},
+      {L"C:", false},
+      {L"C:x", false},  // relative to drive C's current folder
+      {L"C:x\\y", false},
+      {L"Program Files\\x", false},
+      {L"\\\\server\\share\\x", false},
+      {L"", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsValidInstallPath(c.first), c.second) << nbase::WideToUtf8(c.first);
+  }
+}
+
+TEST(FreeDiskMegabytesTest, MatchesTheDrivesFreeSpace) {
+  ULARGE_INTEGER available = {}, total = {}, free_bytes = {};
+  ASSERT_TRUE(GetDiskFreeSpaceExW(L"C:\\", &available, &total, &free_bytes));
+  const double expected = static_cast<double>(free_bytes.QuadPart) / (1024.0 * 1024.0);
+  ASSERT_GT(expected, 1.0);
+  // Other programs write to the disk meanwhile: allow a little drift.
+  const double tolerance = expected * 0.01 + 64;
+  EXPECT_NEAR(FreeDiskMegabytes(L"C:\\Program Files\\x"), expected, tolerance);
+  EXPECT_NEAR(FreeDiskMegabytes(L"C:/Program Files/x"), expected, tolerance);
+  EXPECT_NEAR(FreeDiskMegabytes(L"C:\\"), expected, tolerance);
+}
+
+TEST(FreeDiskMegabytesTest, ZeroWithoutAUsableDrive) {
+  for (const wchar_t* path : {L"Program Files\\x", L"C:", L"\\\\server\\share", L"", L"Q:\\x"}) {
+    EXPECT_EQ(FreeDiskMegabytes(path), 0.0) << nbase::WideToUtf8(path);
+  }
+}
+
+TEST(TextFileTest, WriteReplacesAndDeleteRemoves) {
+  TempFolder temp;
+  const std::wstring file = temp / L"language";
+  ASSERT_TRUE(test_support::WriteBytes(file, "a much longer earlier content"));
+  EXPECT_TRUE(WriteTextFile(file, "de"));
+  EXPECT_EQ(test_support::ReadBytes(file), "de");
+  EXPECT_FALSE(WriteTextFile(temp / L"missing\\language", "de"));
+  EXPECT_TRUE(DeleteFileAt(file));
+  EXPECT_FALSE(PathExists(file, false));
+  EXPECT_FALSE(DeleteFileAt(file));
 }
 
 }  // namespace
