@@ -5,15 +5,6 @@
 #include <cwchar>
 #include <type_traits>
 
-void ReplaceAll(const std::wstring& find, const std::wstring& replacement, std::wstring* text) {
-  if (find.empty() || text->empty()) return;
-  size_t position = 0;
-  while ((position = text->find(find, position)) != std::wstring::npos) {
-    text->replace(position, find.size(), replacement);
-    position += replacement.size();
-  }
-}
-
 namespace {
 
 int FormatInto(char* buffer, size_t size, const char* format, va_list arguments) {

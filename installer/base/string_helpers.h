@@ -4,20 +4,17 @@
 #include <vector>
 
 #include "nbase/string_conversion.h"
-#include "ui/core/text_split.h"
+#include "ui/core/text_helpers.h"
 
 // String helpers shared by the installer. UTF-8 conversion is strict (an
-// input that ends inside a character converts to the empty string); splitting
-// and trimming follow the rules of the settings and language files.
+// input that ends inside a character converts to the empty string); splitting,
+// trimming and replacing are the UI framework's, which reads the same
+// settings and language files.
 using nbase::Utf8ToWide;
 using nbase::WideToUtf8;
+using ui::ReplaceAll;
 using ui::SplitText;
 using ui::TrimText;
-
-// Replaces every occurrence of `find` in `text`, left to right, without
-// looking into inserted text again. Nothing happens when `find` or the text
-// is empty.
-void ReplaceAll(const std::wstring& find, const std::wstring& replacement, std::wstring* text);
 
 // printf-style formatting into a string of any length up to 2^25 - 1
 // characters; a longer result, or a format error, gives the empty string.

@@ -1,4 +1,4 @@
-#include "ui/core/text_split.h"
+#include "ui/core/text_helpers.h"
 
 namespace ui {
 
@@ -24,6 +24,15 @@ std::wstring TrimText(const std::wstring& text) {
   while (begin < end && IsTrimmed(text[begin])) ++begin;
   while (end > begin && IsTrimmed(text[end - 1])) --end;
   return text.substr(begin, end - begin);
+}
+
+void ReplaceAll(const std::wstring& find, const std::wstring& replacement, std::wstring* text) {
+  if (find.empty() || text->empty()) return;
+  size_t position = 0;
+  while ((position = text->find(find, position)) != std::wstring::npos) {
+    text->replace(position, find.size(), replacement);
+    position += replacement.size();
+  }
 }
 
 }  // namespace ui

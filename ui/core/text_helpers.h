@@ -15,4 +15,9 @@ std::vector<std::wstring> SplitText(const std::wstring& text, const std::wstring
 // trimming rule of the settings and language files.
 std::wstring TrimText(const std::wstring& text);
 
+// Replaces every occurrence of `find` in `text`, left to right, without
+// looking into inserted text again. Nothing happens when `find` or the text
+// is empty.
+void ReplaceAll(const std::wstring& find, const std::wstring& replacement, std::wstring* text);
+
 }  // namespace ui
