@@ -16,6 +16,7 @@ void StartLog() {
 int InstallerEntry(HINSTANCE /*instance*/, int /*showCommand*/) {
   const std::wstring lockName = InstanceLockName();
   // Held, never released, until the process ends: the system frees it then.
+  SetLastError(ERROR_SUCCESS);
   HANDLE lock = CreateMutexW(nullptr, TRUE, lockName.empty() ? nullptr : lockName.c_str());
   if (!lock || GetLastError() == ERROR_ALREADY_EXISTS) {
     if (lock) CloseHandle(lock);
