@@ -273,6 +273,8 @@ start_all() {
 
   # Whatever a previous run in this folder left behind.
   stop_all
+  # A start that fails half-way leaves nothing running.
+  trap 'status=$?; [ "$status" -eq 0 ] || { log "start failed; stopping what was started"; stop_all; }' EXIT
   mkdir -p "$RUN" "$STATE/logs" "$STATE/captures"
   rm -f "$STATE/captures/"*
   make_docroot
@@ -290,15 +292,11 @@ start_all() {
   if [ -z "$fault_port" ] || ! wait_for_port "$fault_port" "$(cat "$RUN/fault.pid")"; then
     log "fault server did not start:"
     cat "$STATE/logs/faultserver.log" >&2 || true
-    stop_all
     return 1
   fi
 
   NGINX_PORTS=
-  if ! start_nginx "$fault_port"; then
-    stop_all
-    return 1
-  fi
+  start_nginx "$fault_port" || return 1
   local http https expired
   read -r http https expired <<<"$NGINX_PORTS"
 
@@ -325,6 +323,7 @@ CA_CERT=$STATE/tls/ca.crt
 CA_TRUSTED=$trusted
 ENV
   mv "$STATE/servers.env.tmp" "$STATE/servers.env"
+  trap - EXIT
   log "http 127.0.0.1:$http, https localhost:$https (expired certificate: $expired), faults 127.0.0.1:$fault_port, test authority trusted: $trusted"
 }
 

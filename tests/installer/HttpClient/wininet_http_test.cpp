@@ -371,6 +371,21 @@ TEST_P(DownloadToFileTest, StoresBodyAndReports) {
 INSTANTIATE_TEST_SUITE_P(Peers, DownloadToFileTest, testing::ValuesIn(kFileCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(WininetHttpTest, DownloadToFileReportsTotalsBeyond32Bits) {
+  // The server announces 5,000,000,000 bytes and sends 27.
+  TempFolder folder;
+  RecordingCallback callback;
+  ScopedHttpClient client = NewClient();
+  client->SetProgressSink(&callback, nullptr);
+  EXPECT_FALSE(client->DownloadToFile(servers_->FaultUrl(L"/length/5000000000/hello.txt").c_str(),
+                                      folder.File(L"big.bin").c_str()));
+  EXPECT_EQ(client->LastError(), HttpErrorRead);
+  ASSERT_GE(callback.reports.size(), 2u);
+  EXPECT_EQ(callback.reports.front().state, TransferRunning);
+  EXPECT_EQ(callback.reports.front().total, 5000000000.0);
+  EXPECT_EQ(callback.reports.back().state, TransferFailed);
+}
+
 TEST_F(WininetHttpTest, DownloadToFileCreatesMissingFoldersAndReplacesOldFile) {
   TempFolder folder;
   const std::wstring path = folder.File(L"a\\b\\c\\hello.txt");
