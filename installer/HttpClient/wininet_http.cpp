@@ -160,6 +160,22 @@ int CWininetHttp::QueryDeclaredLength(std::int64_t& length, DWORD buffer_size) {
   return ParseContentLength(value, length) ? HttpErrorNone : HttpErrorQueryHeader;
 }
 
+std::string CWininetHttp::ResponseHeader(const char* name) {
+  if (!request_ || !name || !*name) return std::string();
+  // The query takes the field name in the buffer that receives the value.
+  std::vector<char> buffer(std::strlen(name) + 1 < 256 ? 256 : std::strlen(name) + 1, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    std::memcpy(buffer.data(), name, std::strlen(name) + 1);
+    DWORD length = static_cast<DWORD>(buffer.size()) - 1;
+    if (HttpQueryInfoA(request_.Get(), HTTP_QUERY_CUSTOM, buffer.data(), &length, nullptr)) {
+      return std::string(buffer.data(), length);
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    buffer.assign(static_cast<size_t>(length) + 2 + std::strlen(name), '\0');
+  }
+  return std::string();
+}
+
 double CWininetHttp::QueryContentLength(const wchar_t* url) {
   if (!url || !*url) {
     Fail(HttpErrorEmptyUrl);

@@ -45,6 +45,12 @@ class CWininetHttp : public IWininetHttp {
   std::string Fetch(const char* url, int method, const char* body,
                     const char* extraHeaders) override;
 
+  // A field of the last response (for example "Content-Range", which tells a
+  // caller whether a 206 answers the range it asked for); empty when absent.
+  // Not part of the interfaces: callers that need it hold a client of type
+  // HttpClientWininet, which is always a CWininetHttp.
+  std::string ResponseHeader(const char* name);
+
  protected:
   virtual ~CWininetHttp();
 

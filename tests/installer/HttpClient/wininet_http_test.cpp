@@ -116,7 +116,7 @@ class WininetHttpTest : public testing::Test {
 };
 
 // Where a case's request goes.
-enum Peer { kNginx, kFault, kNowhere };
+enum Peer { kNginx, kFault, kNowhere, kLiteral };
 
 std::wstring UrlFor(const TestServers& servers, Peer peer, const wchar_t* path) {
   switch (peer) {
@@ -127,6 +127,8 @@ std::wstring UrlFor(const TestServers& servers, Peer peer, const wchar_t* path) 
     case kNowhere:
       // Port 1 on the loopback address: nothing listens there.
       return std::wstring(L"http://127.0.0.1:1") + path;
+    case kLiteral:
+      return path;
   }
   return std::wstring();
 }
@@ -231,6 +233,8 @@ const LengthCase kLengthCases[] = {
     // The status is not examined: a 500's own body length is reported.
     {"ServerError", kFault, L"/status/500", 11, HttpErrorNone, 500},
     {"NothingListens", kNowhere, L"/x", 0, HttpErrorSend, 0},
+    // Port 0 would let WinINet fall back to port 80: another server.
+    {"UnusablePort", kLiteral, L"http://127.0.0.1:abc/x", 0, HttpErrorConnect, 0},
 };
 
 class QueryContentLengthTest : public WininetHttpTest,
@@ -289,52 +293,56 @@ struct FileCase {
   int status;
   bool file_expected;
   Expected content;
+  const char* content_range;  // the response's Content-Range ("" for none)
 };
 
 const FileCase kFileCases[] = {
     {"Whole", kNginx, L"/data-1m.bin", nullptr, true, HttpErrorNone, 200, true,
-     Whole(L"data-1m.bin")},
+     Whole(L"data-1m.bin"), ""},
     {"Range", kNginx, L"/data-1m.bin", "bytes=1000-50999", true, HttpErrorNone, 206, true,
-     Slice(L"data-1m.bin", 1000, 50000)},
+     Slice(L"data-1m.bin", 1000, 50000), "bytes 1000-50999/1048583"},
     {"RangeFromFaultServer", kFault, L"/ok/data-1m.bin", "bytes=1000-50999", true,
-     HttpErrorNone, 206, true, Slice(L"data-1m.bin", 1000, 50000)},
+     HttpErrorNone, 206, true, Slice(L"data-1m.bin", 1000, 50000), "bytes 1000-50999/1048583"},
     {"LastByte", kNginx, L"/data-1m.bin", "bytes=1048582-1048582", true, HttpErrorNone, 206,
-     true, Slice(L"data-1m.bin", 1048582, 1)},
+     true, Slice(L"data-1m.bin", 1048582, 1), "bytes 1048582-1048582/1048583"},
     {"ContentLengthZero", kNginx, L"/empty.bin", nullptr, true, HttpErrorNone, 200, true,
-     Whole(L"empty.bin")},
+     Whole(L"empty.bin"), ""},
     {"Redirect", kFault, L"/redirect/302?to=/ok/hello.txt", nullptr, true, HttpErrorNone, 200,
-     true, Whole(L"hello.txt")},
+     true, Whole(L"hello.txt"), ""},
     // Only a 404 is an error for the client: what the body is, and whether it
     // answers the range, is left to the caller (StatusCode, Content-Range).
     {"RangeIgnored", kFault, L"/ignore-range/data-1m.bin", "bytes=1000-50999", true,
-     HttpErrorNone, 200, true, Whole(L"data-1m.bin")},
+     HttpErrorNone, 200, true, Whole(L"data-1m.bin"), ""},
     {"WrongRange", kFault, L"/wrong-range/data-1m.bin?shift=5", "bytes=1000-1999", true,
-     HttpErrorNone, 206, true, Slice(L"data-1m.bin", 1005, 1000)},
+     HttpErrorNone, 206, true, Slice(L"data-1m.bin", 1005, 1000), "bytes 1005-2004/1048583"},
+    {"WrongTotal", kFault, L"/wrong-total/data-1m.bin?total=2097152", "bytes=0-999", true,
+     HttpErrorNone, 206, true, Slice(L"data-1m.bin", 0, 1000), "bytes 0-999/2097152"},
     {"RangeNotSatisfiable", kFault, L"/status/416/data-1m.bin", "bytes=2000000-2000099", true,
-     HttpErrorNone, 416, true, Text("status 416\n")},
+     HttpErrorNone, 416, true, Text("status 416\n"), "bytes */1048583"},
     {"ServerError", kFault, L"/status/500", nullptr, true, HttpErrorNone, 500, true,
-     Text("status 500\n")},
+     Text("status 500\n"), ""},
     // Failures before the file is created leave no file.
     {"NoLength", kFault, L"/no-length/hello.txt", nullptr, false, HttpErrorQueryHeader, 200,
-     false, kNothing},
+     false, kNothing, ""},
     {"NegativeLength", kFault, L"/length/-1/hello.txt", nullptr, false, HttpErrorQueryHeader,
-     200, false, kNothing},
+     200, false, kNothing, ""},
     {"LettersAsLength", kFault, L"/length/abc/hello.txt", nullptr, false, HttpErrorQueryHeader,
-     200, false, kNothing},
+     200, false, kNothing, ""},
     {"EmptyLength", kFault, L"/length//hello.txt", nullptr, false, HttpErrorQueryHeader, 200,
-     false, kNothing},
+     false, kNothing, ""},
     {"NotFound", kNginx, L"/missing.bin", nullptr, false, HttpErrorNotFound, 404, false,
-     kNothing},
+     kNothing, ""},
     {"NotFoundFromFaultServer", kFault, L"/status/404", nullptr, false, HttpErrorNotFound, 404,
-     false, kNothing},
-    {"NothingListens", kNowhere, L"/x", nullptr, false, HttpErrorSend, 0, false, kNothing},
+     false, kNothing, ""},
+    {"NothingListens", kNowhere, L"/x", nullptr, false, HttpErrorSend, 0, false, kNothing, ""},
     // A transfer that breaks off leaves what had arrived.
     {"EarlyClose", kFault, L"/close-early/data-1m.bin?after=300000", nullptr, false,
-     HttpErrorRead, 200, true, Slice(L"data-1m.bin", 0, 300000)},
+     HttpErrorRead, 200, true, Slice(L"data-1m.bin", 0, 300000), ""},
     {"EarlyCloseInRange", kFault, L"/close-early/data-1m.bin?after=7000", "bytes=4096-20479",
-     false, HttpErrorRead, 206, true, Slice(L"data-1m.bin", 4096, 7000)},
+     false, HttpErrorRead, 206, true, Slice(L"data-1m.bin", 4096, 7000),
+     "bytes 4096-20479/1048583"},
     {"LengthLongerThanBody", kFault, L"/length/2000000/data-1m.bin", nullptr, false,
-     HttpErrorRead, 200, true, Whole(L"data-1m.bin")},
+     HttpErrorRead, 200, true, Whole(L"data-1m.bin"), ""},
 };
 
 class DownloadToFileTest : public WininetHttpTest,
@@ -355,6 +363,8 @@ TEST_P(DownloadToFileTest, StoresBodyAndReports) {
             c.ok);
   EXPECT_EQ(client->LastError(), c.error);
   EXPECT_EQ(client->StatusCode(), c.status);
+  EXPECT_EQ(static_cast<CWininetHttp*>(client.get())->ResponseHeader("Content-Range"),
+            c.content_range);
 
   const std::string expected = c.content.Bytes(*servers_);
   ExpectReports(callback.reports, c.ok, static_cast<double>(expected.size()));
@@ -396,6 +406,20 @@ TEST_F(WininetHttpTest, DownloadToFileCreatesMissingFoldersAndReplacesOldFile) {
   std::string stored = "not read";
   ASSERT_TRUE(ReadWholeFile(path, &stored));
   EXPECT_EQ(stored, "");
+}
+
+TEST_F(WininetHttpTest, DownloadToFileFailsWhenFileCannotBeCreated) {
+  TempFolder folder;
+  const std::wstring existing_folder = folder.File(L"taken");
+  ASSERT_TRUE(CreateDirectoryW(existing_folder.c_str(), nullptr));
+  RecordingCallback callback;
+  ScopedHttpClient client = NewClient();
+  client->SetProgressSink(&callback, nullptr);
+  EXPECT_FALSE(client->DownloadToFile(servers_->HttpUrl(L"/hello.txt").c_str(),
+                                      existing_folder.c_str()));
+  EXPECT_EQ(client->LastError(), HttpErrorCreateFile);
+  ASSERT_EQ(callback.reports.size(), 1u);
+  EXPECT_EQ(callback.reports[0].state, TransferFailed);
 }
 
 TEST_F(WininetHttpTest, LastErrorKeepsEarlierFailureAfterSuccess) {
