@@ -123,6 +123,8 @@ int CWininetHttp::OpenRequest(const std::basic_string<Char>& url, int method,
   // Port 0 would make WinINet pick the service's default port: a different
   // server than the URL names.
   if (port == 0) return HttpErrorConnect;
+  // An https URL gets TLS on whatever port it names; port 443 gets it even
+  // when the URL says http.
   secure_ = port == INTERNET_DEFAULT_HTTPS_PORT || HasHttpsScheme(url);
 
   connection_.Reset(Connect(root_.Get(), host, port));
@@ -162,16 +164,17 @@ int CWininetHttp::QueryDeclaredLength(std::int64_t& length, DWORD buffer_size) {
 
 std::string CWininetHttp::ResponseHeader(const char* name) {
   if (!request_ || !name || !*name) return std::string();
-  // The query takes the field name in the buffer that receives the value.
-  std::vector<char> buffer(std::strlen(name) + 1 < 256 ? 256 : std::strlen(name) + 1, '\0');
+  const size_t name_size = std::strlen(name) + 1;
+  DWORD length = 256;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    std::memcpy(buffer.data(), name, std::strlen(name) + 1);
-    DWORD length = static_cast<DWORD>(buffer.size()) - 1;
+    // The query takes the field name in the buffer that receives the value.
+    std::vector<char> buffer(length + 1 > name_size ? length + 1 : name_size, '\0');
+    std::memcpy(buffer.data(), name, name_size);
+    length = static_cast<DWORD>(buffer.size() - 1);
     if (HttpQueryInfoA(request_.Get(), HTTP_QUERY_CUSTOM, buffer.data(), &length, nullptr)) {
       return std::string(buffer.data(), length);
     }
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
-    buffer.assign(static_cast<size_t>(length) + 2 + std::strlen(name), '\0');
   }
   return std::string();
 }
