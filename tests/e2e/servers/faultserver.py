@@ -81,8 +81,8 @@ def parse_range(value, size):
     for one that cannot be satisfied."""
     if not value or not value.startswith("bytes=") or "," in value:
         return None
-    spec = value[len("bytes="):].strip()
-    first_text, sep, last_text = spec.partition("-")
+    range_text = value[len("bytes="):].strip()
+    first_text, sep, last_text = range_text.partition("-")
     if not sep:
         return None
     try:
