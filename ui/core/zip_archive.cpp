@@ -1,6 +1,7 @@
 #include "ui/core/zip_archive.h"
 
 #include <cstring>
+#include <utility>
 
 #include <zlib.h>
 
