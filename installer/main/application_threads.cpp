@@ -1,7 +1,9 @@
 #include "installer/main/application_threads.h"
 
+#include "installer/main/res/resource_ids.h"
 #include "nbase/thread_local_data.h"
 #include "nbase/thread_registry.h"
+#include "ui/core/resource_package.h"
 
 MiscThread::MiscThread(int identifier, const char* name)
     : nbase::FrameworkThread(name), identifier_(identifier) {}
@@ -23,9 +25,13 @@ void MainThread::Init() {
   // A worker that cannot start is not reported: start-up goes on without it.
   miscThread_ = std::make_unique<MiscThread>(ThreadIdMisc, "Global Misc Thread");
   miscThread_->Start();
+  // Without a package (or with a damaged one) the resources are read from the
+  // folder on disk instead.
+  ui::OpenResourcePackage(IDR_RESOURCE_PACKAGE, L"ZIP", L"");
 }
 
 void MainThread::Cleanup() {
+  ui::ClosePackage();
   if (miscThread_) {
     miscThread_->Stop();
     miscThread_.reset();
