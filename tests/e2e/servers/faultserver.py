@@ -24,7 +24,8 @@ first path segment picks what goes wrong:
   /per-connection/<file>         every request to the path gets another version of the
                                  file: request n (from 0) has each byte XOR-ed with
                                  n % 255 (request 0 is the file itself); Range honoured;
-                                 "X-Variant: n" names the version
+                                 "X-Variant: n" names the version, and "ETag: "v<n>"" as
+                                 a real server's validator would
   /redirect/<code>?to=<url>      that redirection status with Location <url>
   /capture/<name>                records the request: <captures>/<name>.head (request
                                  line and fields as received), <name>.body (the body
@@ -260,7 +261,8 @@ class Handler(BaseHTTPRequestHandler):
 
     def fault_per_connection(self, rest, query, body):
         n = self.state.next_for_path(rest)
-        self.serve_file(rest, query, xor=n % 255, extra=[("X-Variant", str(n))])
+        self.serve_file(rest, query, xor=n % 255,
+                        extra=[("X-Variant", str(n)), ("ETag", '"v%d"' % n)])
 
     def fault_status(self, rest, query, body):
         code_text, _, file_part = rest.partition("/")
