@@ -514,6 +514,45 @@ TEST_F(HttpDownloaderTest, PartWithoutClientOrThreadFailsDownloadAndLeavesNothin
   }
 }
 
+// Gives one part's client a Range field of its own before the downloader sets
+// the part's (the first value of a field stays), so that an honest server
+// answers that part with something else than the part.
+class MisdirectedPartDownloader : public CHttpDownloader {
+ public:
+  using CHttpDownloader::CHttpDownloader;
+
+  static const char* part3_range;
+
+ protected:
+  ScopedHttpClient CreatePartClient(const RangeRecord& record) override {
+    ScopedHttpClient client = CHttpDownloader::CreatePartClient(record);
+    if (client && record.index == 3) client->SetRequestHeader("Range", part3_range);
+    return client;
+  }
+};
+const char* MisdirectedPartDownloader::part3_range = nullptr;
+
+TEST_F(HttpDownloaderTest, PartAnsweredWithSomethingElseIsRefused) {
+  struct {
+    const char* name;
+    const char* range;
+  } const cases[] = {
+      // Part 2's bytes: the right length and package size, the wrong place.
+      {"another range", "bytes=262144-393215"},
+      // nginx ignores a malformed Range field and sends the whole file (200).
+      {"whole file", "bytes=x"},
+      {"the range's first half", "bytes=393216-458751"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MisdirectedPartDownloader::part3_range = c.range;
+    const Outcome outcome =
+        Download<MisdirectedPartDownloader>(servers_->HttpUrl(L"/data-1m.bin"), 1048583);
+    ASSERT_EQ(outcome.finishes, std::vector<LPARAM>{0});
+    ExpectNothingLeft(outcome);
+  }
+}
+
 TEST_F(HttpDownloaderTest, RetryRightAfterFailureDownloadsWholePackage) {
   ProvideDocrootFile(*servers_, L"download-40m.bin", kLargeSize);
   FailingPartsDownloader::client_failure = 2;
