@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "installer/HttpClient/part_joiner.h"
 #include "installer/HttpClient/wininet_http.h"
 #include "installer/main/log.h"
 
@@ -14,8 +15,8 @@ const DWORD kMonitorPeriodMs = 500;
 // How long a finished download's parts stay visible to the monitor, so that
 // its last poll can still see them complete.
 const DWORD kClearDelayMs = 1000;
-// Large blocks keep the join's share of the download time small.
-const DWORD kJoinBlockSize = 1024 * 1024;
+// How often the arrived bytes of the parts are copied into the package.
+const DWORD kJoinPeriodMs = 50;
 
 std::int64_t SystemTimeNow() {
   FILETIME now;
@@ -43,24 +44,6 @@ std::int64_t FileSizeAt(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
   return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-// Appends the whole file at path to out, adding the bytes copied to *copied.
-bool AppendFile(HANDLE out, const std::wstring& path, std::vector<char>& block,
-                std::int64_t* copied) {
-  nbase::ScopedHandle in(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!in) return false;
-  for (;;) {
-    DWORD read = 0;
-    if (!ReadFile(in.Get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr)) {
-      return false;
-    }
-    if (read == 0) return true;
-    DWORD written = 0;
-    if (!WriteFile(out, block.data(), read, &written, nullptr) || written != read) return false;
-    *copied += read;
-  }
 }
 
 std::wstring Number(std::int64_t value) { return std::to_wstring(value); }
@@ -242,7 +225,10 @@ void CHttpDownloader::RunDownload() {
   std::shared_ptr<RangeRecordList> records;
   {
     nbase::AutoLock run(run_lock_);
-    PostFinished(DownloadAndJoin(records));
+    const bool success = DownloadAndJoin(records);
+    PostFinished(success);
+    // The package is complete without them: removing them need not delay it.
+    if (success) RemovePartFiles(*records);
   }
   WaitForSingleObject(shutdown_event_.Get(), kClearDelayMs);
   ClearRangeRecords(records);
@@ -272,6 +258,23 @@ bool CHttpDownloader::DownloadAndJoin(std::shared_ptr<RangeRecordList>& records)
     LOG_APP(L"the server does not serve byte ranges: fetching the whole file in one request");
   }
   records = CreateRecords(package, target);
+  // The package is built while the parts arrive. Without a window nobody takes
+  // it, and the parts stay as they are.
+  std::unique_ptr<PartJoiner> joiner;
+  if (window_) {
+    std::vector<PartJoiner::Part> parts;
+    for (const auto& record : *records) {
+      parts.push_back({record->part_path, record->first, record->length});
+    }
+    joiner = std::make_unique<PartJoiner>(target, package.size, std::move(parts));
+    if (!joiner->ok()) {
+      LOG_ERR(L"download cannot create the package, error:" +
+              Number(static_cast<int>(GetLastError())));
+      end_time_ = SystemTimeNow();
+      RemoveFiles(*records, target);
+      return false;
+    }
+  }
   {
     nbase::AutoLock lock(list_lock_);
     range_records_ = records;
@@ -283,24 +286,56 @@ bool CHttpDownloader::DownloadAndJoin(std::shared_ptr<RangeRecordList>& records)
       record->state = TransferFailed;
     }
   }
-  for (auto& record : *records) {
-    if (record->thread) WaitForSingleObject(record->thread.Get(), INFINITE);
-  }
+  WaitForParts(*records, joiner.get());
   end_time_ = SystemTimeNow();
 
   const bool all_finished =
       std::all_of(records->begin(), records->end(),
                   [](const auto& record) { return record->state == TransferFinished; });
-  // Without a window nobody takes the package: the parts stay as they are.
-  if (all_finished && !window_) return false;
-  if (all_finished && JoinParts(*records, target, package.size)) return true;
-
+  if (!joiner) return false;
+  if (all_finished && joiner->Finish()) return true;
+  if (all_finished) {
+    LOG_ERR(L"download join failed, error:" + Number(static_cast<int>(GetLastError())));
+  }
+  joiner.reset();
   // Nothing incomplete may stay behind to be taken for the package.
-  for (const auto& record : *records) {
+  RemoveFiles(*records, target);
+  return false;
+}
+
+void CHttpDownloader::WaitForParts(const RangeRecordList& records, PartJoiner* joiner) {
+  std::vector<HANDLE> threads;
+  for (const auto& record : records) {
+    if (record->thread) threads.push_back(record->thread.Get());
+  }
+  while (!threads.empty()) {
+    const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(threads.size()),
+                                                threads.data(), TRUE, kJoinPeriodMs);
+    if (result != WAIT_TIMEOUT) break;
+    // Once a part has failed the package is lost: copying more is wasted work.
+    if (!joiner || !joiner->ok()) continue;
+    for (size_t i = 0; i < records.size(); ++i) {
+      if (records[i]->state == TransferFailed) break;
+      if (!joiner->CopyArrived(i, records[i]->received)) {
+        LOG_ERR(L"download join failed, error:" + Number(static_cast<int>(GetLastError())) +
+                ThreadIndex(records[i]->index));
+        break;
+      }
+    }
+  }
+  // Every part's thread must have ended before its record may go.
+  for (HANDLE thread : threads) WaitForSingleObject(thread, INFINITE);
+}
+
+void CHttpDownloader::RemovePartFiles(const RangeRecordList& records) {
+  for (const auto& record : records) {
     if (record->length > 0) DeleteFileW(record->part_path.c_str());
   }
+}
+
+void CHttpDownloader::RemoveFiles(const RangeRecordList& records, const std::wstring& target) {
+  RemovePartFiles(records);
   DeleteFileW(target.c_str());
-  return false;
 }
 
 std::shared_ptr<CHttpDownloader::RangeRecordList> CHttpDownloader::CreateRecords(
@@ -385,51 +420,6 @@ const wchar_t* CHttpDownloader::RefusePartAnswer(IHttpBase& client, const RangeR
     return L"not the part's length";
   }
   return nullptr;
-}
-
-bool CHttpDownloader::JoinParts(const RangeRecordList& records, const std::wstring& target,
-                                std::int64_t size) {
-  DeleteFileW(target.c_str());
-  nbase::ScopedHandle package;
-  std::int64_t written = 0;
-  std::vector<char> block;
-  for (const auto& record : records) {
-    if (record->length == 0) continue;
-    if (!package) {
-      // The first part becomes the start of the package: renaming it saves
-      // copying its bytes.
-      if (!MoveFileExW(record->part_path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        LOG_ERR(L"download join failed to create the package, error:" +
-                Number(static_cast<int>(GetLastError())));
-        return false;
-      }
-      package.Reset(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-      LARGE_INTEGER end = {};
-      const LARGE_INTEGER zero = {};
-      if (!package || !SetFilePointerEx(package.Get(), zero, &end, FILE_END)) {
-        LOG_ERR(L"download join failed to open the package, error:" +
-                Number(static_cast<int>(GetLastError())));
-        return false;
-      }
-      written = end.QuadPart;
-      continue;
-    }
-    if (block.empty()) block.resize(kJoinBlockSize);
-    if (!AppendFile(package.Get(), record->part_path, block, &written)) {
-      LOG_ERR(L"download join failed, error:" + Number(static_cast<int>(GetLastError())) +
-              ThreadIndex(record->index));
-      return false;
-    }
-    DeleteFileW(record->part_path.c_str());
-  }
-  LARGE_INTEGER stored = {};
-  if (!package || written != size || !GetFileSizeEx(package.Get(), &stored) ||
-      stored.QuadPart != size) {
-    LOG_ERR(L"download join wrote " + Number(written) + L" of " + Number(size) + L" bytes");
-    return false;
-  }
-  return true;
 }
 
 void CHttpDownloader::ClearRangeRecords(const std::shared_ptr<RangeRecordList>& records) {

@@ -21,6 +21,7 @@ constexpr UINT WM_DOWNLOAD_PROGRESS = WM_USER + 101;
 constexpr UINT WM_DOWNLOAD_FINISHED = WM_USER + 102;
 
 class CHttpDownloader;
+class PartJoiner;
 
 // What travels with WM_DOWNLOAD_PROGRESS. It lives on the monitor's stack:
 // valid only while the message is being handled.
@@ -133,8 +134,11 @@ class CHttpDownloader : public IHttpCallback {
   void RunPart(RangeRecord& record);
   // Why the answer cannot be used as the part, or null when it can.
   const wchar_t* RefusePartAnswer(IHttpBase& client, const RangeRecord& record);
-  bool JoinParts(const RangeRecordList& records, const std::wstring& target,
-                 std::int64_t size);
+  // Waits for every part's thread, meanwhile copying what has arrived into
+  // the package (when there is a joiner).
+  void WaitForParts(const RangeRecordList& records, PartJoiner* joiner);
+  void RemovePartFiles(const RangeRecordList& records);
+  void RemoveFiles(const RangeRecordList& records, const std::wstring& target);
   // Empties the shared range list, but only while it still holds `records`.
   void ClearRangeRecords(const std::shared_ptr<RangeRecordList>& records);
   bool StartWorker(unsigned(__stdcall* main)(void*));

@@ -19,6 +19,9 @@ const DWORD kSecureRequestFlags =
 // Our header lines replace WinINet's own fields of the same name (User-Agent).
 const DWORD kAddHeaderFlags = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 const DWORD kBlockSize = 4096;
+// File downloads read larger blocks: a 4 KiB read per call made the read and
+// write calls, not the network, the limit of a parallel range download.
+const DWORD kFileBlockSize = 64 * 1024;
 const DWORD kLengthTextSize = 1024;
 const DWORD kLengthTextSizeForQuery = 4096;
 const DWORD kStatusTextSize = 48;
@@ -218,7 +221,7 @@ int CWininetHttp::ReceiveToFile(const wchar_t* url, const wchar_t* path) {
                                        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return HttpErrorCreateFile;
 
-  const DWORD block_size = total < kBlockSize ? static_cast<DWORD>(total) : kBlockSize;
+  const DWORD block_size = total < kFileBlockSize ? static_cast<DWORD>(total) : kFileBlockSize;
   std::vector<char> block(block_size);
   std::int64_t received = 0;
   while (block_size > 0) {
