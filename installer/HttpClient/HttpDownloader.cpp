@@ -16,7 +16,7 @@ const DWORD kMonitorPeriodMs = 500;
 // its last poll can still see them complete.
 const DWORD kClearDelayMs = 1000;
 // How often the arrived bytes of the parts are copied into the package.
-const DWORD kJoinPeriodMs = 50;
+const DWORD kJoinPeriodMs = 20;
 
 std::int64_t SystemTimeNow() {
   FILETIME now;
@@ -304,27 +304,36 @@ bool CHttpDownloader::DownloadAndJoin(std::shared_ptr<RangeRecordList>& records)
 }
 
 void CHttpDownloader::WaitForParts(const RangeRecordList& records, PartJoiner* joiner) {
-  std::vector<HANDLE> threads;
+  std::vector<HANDLE> running;
   for (const auto& record : records) {
-    if (record->thread) threads.push_back(record->thread.Get());
+    if (record->thread) running.push_back(record->thread.Get());
   }
-  while (!threads.empty()) {
-    const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(threads.size()),
-                                                threads.data(), TRUE, kJoinPeriodMs);
-    if (result != WAIT_TIMEOUT) break;
-    // Once a part has failed the package is lost: copying more is wasted work.
-    if (!joiner || !joiner->ok()) continue;
-    for (size_t i = 0; i < records.size(); ++i) {
-      if (records[i]->state == TransferFailed) break;
-      if (!joiner->CopyArrived(i, records[i]->received)) {
-        LOG_ERR(L"download join failed, error:" + Number(static_cast<int>(GetLastError())) +
-                ThreadIndex(records[i]->index));
-        break;
-      }
+  // Copies after every period and whenever a part ends, so that when the last
+  // one ends only its latest bytes are left to copy.
+  while (!running.empty()) {
+    const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(running.size()),
+                                                running.data(), FALSE, kJoinPeriodMs);
+    if (result >= WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + running.size()) {
+      running.erase(running.begin() + (result - WAIT_OBJECT_0));
+    } else if (result != WAIT_TIMEOUT) {
+      break;
     }
+    if (joiner && joiner->ok()) CopyArrivedParts(records, *joiner);
   }
   // Every part's thread must have ended before its record may go.
-  for (HANDLE thread : threads) WaitForSingleObject(thread, INFINITE);
+  for (HANDLE thread : running) WaitForSingleObject(thread, INFINITE);
+}
+
+void CHttpDownloader::CopyArrivedParts(const RangeRecordList& records, PartJoiner& joiner) {
+  for (size_t i = 0; i < records.size(); ++i) {
+    // Once a part has failed the package is lost: copying more is wasted work.
+    if (records[i]->state == TransferFailed) return;
+    if (!joiner.CopyArrived(i, records[i]->received)) {
+      LOG_ERR(L"download join failed, error:" + Number(static_cast<int>(GetLastError())) +
+              ThreadIndex(records[i]->index));
+      return;
+    }
+  }
 }
 
 void CHttpDownloader::RemovePartFiles(const RangeRecordList& records) {

@@ -137,6 +137,7 @@ class CHttpDownloader : public IHttpCallback {
   // Waits for every part's thread, meanwhile copying what has arrived into
   // the package (when there is a joiner).
   void WaitForParts(const RangeRecordList& records, PartJoiner* joiner);
+  void CopyArrivedParts(const RangeRecordList& records, PartJoiner& joiner);
   void RemovePartFiles(const RangeRecordList& records);
   void RemoveFiles(const RangeRecordList& records, const std::wstring& target);
   // Empties the shared range list, but only while it still holds `records`.
