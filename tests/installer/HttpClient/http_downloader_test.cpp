@@ -97,6 +97,20 @@ class RecordingWindow {
   HWND hwnd_ = nullptr;
 };
 
+// Names of the files and folders in a folder (given with a trailing "\\").
+std::vector<std::wstring> NamesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((folder + L"*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
+  return names;
+}
+
 // A fresh folder under the temporary folder, removed with what is in it.
 class TempFolder {
  public:
@@ -121,18 +135,7 @@ class TempFolder {
   // With a trailing backslash, as the downloader takes it.
   const std::wstring& path() const { return path_; }
 
-  std::vector<std::wstring> Names() const {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((path_ + L"*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-    return names;
-  }
+  std::vector<std::wstring> Names() const { return NamesIn(path_); }
 
  private:
   std::wstring path_;
@@ -272,11 +275,13 @@ class HttpDownloaderTest : public testing::Test {
   // Runs `downloads` downloads one after the other on one downloader (each
   // after the previous one's finish message) and checks the progress.
   template <typename Downloader = CHttpDownloader>
-  Outcome Download(const std::wstring& url, double size, int downloads = 1) {
+  Outcome Download(const std::wstring& url, double size, int downloads = 1,
+                   std::wstring folder = std::wstring()) {
+    if (folder.empty()) folder = folder_.path();
     Outcome outcome;
     RecordingWindow window;
     {
-      Downloader downloader(window.hwnd(), url, folder_.path());
+      Downloader downloader(window.hwnd(), url, folder);
       outcome.target = downloader.GetTargetPath();
       window.on_finish = [&](LPARAM) {
         if (static_cast<int>(window.finishes.size()) < downloads) downloader.StartDownload();
@@ -287,7 +292,7 @@ class HttpDownloaderTest : public testing::Test {
     }
     outcome.finishes = window.finishes;
     outcome.progress = window.progress;
-    outcome.files_left = folder_.Names();
+    outcome.files_left = NamesIn(folder);
     return outcome;
   }
 
@@ -465,6 +470,44 @@ TEST_F(HttpDownloaderTest, StaleFilesOfEarlierRunDoNotReachPackage) {
   const Outcome outcome = Download(servers_->HttpUrl(L"/data-1m.bin"), 1048583);
   ASSERT_EQ(outcome.finishes, std::vector<LPARAM>{1});
   ExpectPackage(*servers_, outcome, L"data-1m.bin");
+}
+
+// small_disk_test.sh runs this on a 12 MiB file system of its own, named in
+// DOWNLOAD_TEST_SMALL_DISK; elsewhere it is skipped.
+TEST_F(HttpDownloaderTest, FullDiskFailsCleanly) {
+  wchar_t value[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"DOWNLOAD_TEST_SMALL_DISK", value, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    GTEST_SKIP() << "needs the small disk of small_disk_test.sh";
+  }
+  const std::wstring disk = WinePathFromUnix(value) + L"\\";
+  ProvideDocrootFile(*servers_, L"download-40m.bin", kLargeSize);
+  struct {
+    const wchar_t* file;
+    std::int64_t size;
+    LPARAM result;
+  } const cases[] = {
+      // Parts and package fit.
+      {L"data-1m.bin", 1048583, 1},
+      // The parts fit, but not the parts and the package together: a part or
+      // the package meets the full disk, depending on which writes first.
+      {L"data-8m.bin", 8388608, 0},
+      // Not even the parts fit.
+      {L"download-40m.bin", kLargeSize, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.file));
+    const Outcome outcome =
+        Download(servers_->HttpUrl(std::wstring(L"/") + c.file), static_cast<double>(c.size), 1,
+                 disk);
+    ASSERT_EQ(outcome.finishes, std::vector<LPARAM>{c.result});
+    if (c.result == 1) {
+      ExpectPackage(*servers_, outcome, c.file);
+      DeleteFileW(outcome.target.c_str());
+    } else {
+      ExpectNothingLeft(outcome);
+    }
+  }
 }
 
 // --- parts that cannot start, and retries ----------------------------------------------------
