@@ -102,6 +102,10 @@ class CHttpDownloader : public IHttpCallback {
  protected:
   using RangeRecord = _DOWNLOAD_RANGE_THREAD_PARAMETER;
 
+  // Points where a derived class can make a part fail (tests do). They run on
+  // download and part threads, so a derived object must not be destroyed
+  // while a download runs.
+
   // The client of one part; it must be of type HttpClientWininet. Null fails
   // the part. Runs on the part's thread.
   virtual ScopedHttpClient CreatePartClient(const RangeRecord& record);
