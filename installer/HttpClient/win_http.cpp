@@ -245,8 +245,8 @@ bool CWinHttp::ReceiveToFile(void* file, std::int64_t total) {
     Report(TransferRunning, static_cast<double>(total), static_cast<double>(received));
     if (!WinHttpQueryDataAvailable(request_.Get(), &available)) return false;
   }
-  // The end of the data is complete only with every announced byte: a
-  // connection that ended early must not pass for a whole file.
+  // WinHTTP may take a connection that ended early for the end of the data:
+  // complete means every announced byte arrived.
   return received == total;
 }
 
@@ -315,6 +315,13 @@ std::string CWinHttp::Fetch(const wchar_t* url, int method, const char* body,
   if (error == HttpErrorNone && status_code_ == HTTP_STATUS_NOT_FOUND) error = HttpErrorNotFound;
   std::string result;
   if (error == HttpErrorNone && !ReceiveAll(result)) error = HttpErrorRead;
+  // WinHTTP may take a connection that ended early for the end of the data:
+  // an announced length tells the difference.
+  std::int64_t announced = 0;
+  if (error == HttpErrorNone && QueryLength(announced) &&
+      static_cast<std::int64_t>(result.size()) != announced) {
+    error = HttpErrorRead;
+  }
   if (error == HttpErrorNone) return result;
   Fail(error);
   return std::string();
