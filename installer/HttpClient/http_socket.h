@@ -48,8 +48,9 @@ class CHttpSocket : public ISocketHttp {
   void SetProgressSink(IHttpCallback* callback, void* parameter) override;
   // Always 0; records nothing.
   double QueryContentLength(const wchar_t* url) override;
-  // Asks the sink's ShouldStop before every receive. A failed transfer leaves
-  // no file at the path.
+  // Asks the sink's ShouldStop before every receive. Without a Content-Length
+  // the body ends with the connection; a chunked body is refused. A failed
+  // transfer leaves no file at the path.
   bool DownloadToFile(const wchar_t* url, const wchar_t* path) override;
   // Needs a Content-Length between 1 and kMaxBufferDownload.
   bool DownloadToBuffer(const wchar_t* url, void** data, int* size) override;

@@ -36,8 +36,9 @@ class CWinHttp : public IWinHttp {
   // Reads only the response head; the status is not examined.
   double QueryContentLength(const wchar_t* url) override;
   // Needs a Content-Length and succeeds when exactly that many bytes were
-  // stored. Reports every block written but no end; a failed transfer leaves
-  // no file and, once the file exists, records no error code.
+  // stored. Reports every block written but no end. A failure before the file
+  // is created records its code and leaves the path alone; a transfer that
+  // breaks off removes the file and records no code.
   bool DownloadToFile(const wchar_t* url, const wchar_t* path) override;
   // Needs a Content-Length up to kMaxBufferDownload.
   bool DownloadToBuffer(const wchar_t* url, void** data, int* size) override;
