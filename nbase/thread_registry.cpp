@@ -5,8 +5,9 @@
 namespace nbase {
 
 ThreadRegistry& ThreadRegistry::Instance() {
-  static ThreadRegistry registry;
-  return registry;
+  // Never destroyed: threads may still unregister while the process exits.
+  static ThreadRegistry* const registry = new ThreadRegistry();
+  return *registry;
 }
 
 bool ThreadRegistry::RegisterThread(int self_identifier) {

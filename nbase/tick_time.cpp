@@ -35,8 +35,9 @@ TickTime TickClock::Now() {
 }
 
 TickClock& TickClock::Default() {
-  static TickClock clock;
-  return clock;
+  // Never destroyed: any thread may read the clock while the process exits.
+  static TickClock* const clock = new TickClock();
+  return *clock;
 }
 
 }  // namespace nbase

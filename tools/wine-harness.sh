@@ -138,7 +138,10 @@ SERVER_PID=$!
 # The first program of a session starts Wine's service processes, which would
 # inherit (and hold open) the stdout pipe of whatever runs first: start them
 # here with their output going nowhere.
+# The desktop process (the virtual desktop's explorer) is started the same
+# way by the first program that touches a window.
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+wine rundll32.exe user32.dll,MessageBeep >/dev/null 2>&1 </dev/null || true
 export HARNESS_ACTIVE=1
 
 "$@"

@@ -26,11 +26,27 @@ first path segment picks what goes wrong:
                                  n % 255 (request 0 is the file itself); Range honoured;
                                  "X-Variant: n" names the version, and "ETag: "v<n>"" as
                                  a real server's validator would
-  /redirect/<code>?to=<url>      that redirection status with Location <url>
+  /redirect/<code>?to=<url>&delay=S&close=1
+                                 that redirection status with Location <url>; delay:
+                                 S seconds between the head and the body (default 0);
+                                 close=1: "Connection: close", then the connection ends
+  /redirect-chain/<n>/<file>     302 to /redirect-chain/<n-1>/<file>; at 0 like /ok/
+  /redirect-loop/<name>          302 to the same path, for ever
+  /split-head/<file>             like /ok/, but the head goes out in three pieces 0.2 s
+                                 apart, cut inside the status line and inside the empty
+                                 line that ends the head
+  /endless-head/                 a status line, then header fields that never end (up to
+                                 16 MiB, then silence for 60 s)
+  /silent/?seconds=S             reads the request and answers nothing for S seconds
+                                 (default 30, at most 600), then closes
+  /chunked/<file>                200 with "Transfer-Encoding: chunked" (4000-byte chunks)
   /capture/<name>                records the request: <captures>/<name>.head (request
                                  line and fields as received), <name>.body (the body
                                  bytes), and answers 200 "captured"
   /echo/<name>                   records like /capture and answers with the body
+
+The file faults (/ok/ to /stall/) take "together=1": the head and the first body bytes
+(up to 64 KiB) go out in one write, so that a client receives them in one block.
 
 Every request is also appended to <captures>/requests.log as one line:
 "<n> <method> <path> range=<Range field or ->".
@@ -130,15 +146,19 @@ class Handler(BaseHTTPRequestHandler):
         length = int(self.headers.get("Content-Length") or 0)
         return self.rfile.read(length) if length > 0 else b""
 
-    def send_head(self, code, fields, close=False):
-        """Writes a status line and the fields exactly as given."""
+    def head_bytes(self, code, fields, close=False):
+        """A status line and the fields exactly as given, with the closing empty line."""
         lines = ["HTTP/1.1 %d %s" % (code, REASONS.get(code, "Status"))]
         lines += ["%s: %s" % (name, value) for name, value in fields]
         if close:
             lines.append("Connection: close")
             self.close_connection = True
-        self.wfile.write(("\r\n".join(lines) + "\r\n\r\n").encode("latin-1"))
         self.log_request(code)
+        return ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
+
+    def send_head(self, code, fields, close=False):
+        """Writes a status line and the fields exactly as given."""
+        self.wfile.write(self.head_bytes(code, fields, close))
 
     def send_text(self, code, text, extra=()):
         body = text.encode()
@@ -147,10 +167,11 @@ class Handler(BaseHTTPRequestHandler):
         if self.command != "HEAD":
             self.wfile.write(body)
 
-    def send_file_bytes(self, path, first, count, xor=0, limit=None):
-        """Streams count bytes of the file from offset first (at most limit)."""
+    def send_file_bytes(self, path, first, count, xor=0, limit=None, prefix=b""):
+        """Streams count bytes of the file from offset first (at most limit).
+        prefix (a head) goes out in the same write as the first block."""
         if self.command == "HEAD":
-            return
+            count = 0
         table = bytes((b ^ xor) for b in range(256)) if xor else None
         todo = count if limit is None else min(count, limit)
         with open(path, "rb") as f:
@@ -161,8 +182,11 @@ class Handler(BaseHTTPRequestHandler):
                     break
                 if table:
                     block = block.translate(table)
-                self.wfile.write(block)
+                self.wfile.write(prefix + block)
+                prefix = b""
                 todo -= len(block)
+        if prefix:
+            self.wfile.write(prefix)
         self.wfile.flush()
 
     def file_path(self, rel):
@@ -194,7 +218,7 @@ class Handler(BaseHTTPRequestHandler):
 
     def serve_file(self, rest, query, *, honour_range=True, shift=0, total=None,
                    length_text=None, send_length=True, limit=None, stall=0, xor=0,
-                   extra=(), close=False):
+                   extra=(), close=False, chunked=False):
         path = self.file_path(rest)
         if path is None:
             self.send_text(404, "no such file\n")
@@ -215,7 +239,9 @@ class Handler(BaseHTTPRequestHandler):
             code, count = 206, max(0, last - first + 1)
             fields.append(("Content-Range", "bytes %d-%d/%d" % (
                 first, last, size if total is None else total)))
-        if length_text is not None:
+        if chunked:
+            fields.append(("Transfer-Encoding", "chunked"))
+        elif length_text is not None:
             fields.append(("Content-Length", length_text))
             close = True
         elif send_length:
@@ -224,10 +250,28 @@ class Handler(BaseHTTPRequestHandler):
             close = True
         if limit is not None or stall:
             close = True
-        self.send_head(code, fields, close=close)
-        self.send_file_bytes(path, first, count, xor=xor, limit=limit)
+        head = self.head_bytes(code, fields, close=close)
+        if chunked:
+            self.wfile.write(head)
+            self.send_chunks(path, first, count)
+            return
+        if query.get("together") != "1":
+            self.wfile.write(head)
+            head = b""
+        self.send_file_bytes(path, first, count, xor=xor, limit=limit, prefix=head)
         if stall:
             time.sleep(stall)
+
+    def send_chunks(self, path, first, count):
+        with open(path, "rb") as f:
+            f.seek(first)
+            while count > 0:
+                block = f.read(min(4000, count))
+                if not block:
+                    break
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(block), block))
+                count -= len(block)
+        self.wfile.write(b"0\r\n\r\n")
 
     def fault_ok(self, rest, query, body):
         self.serve_file(rest, query)
@@ -275,7 +319,65 @@ class Handler(BaseHTTPRequestHandler):
 
     def fault_redirect(self, rest, query, body):
         code = int(rest or "302")
-        self.send_text(code, "moved\n", [("Location", query.get("to", "/"))])
+        # Like a real server's page: read as the start of the next response,
+        # it would not look like a status line.
+        text = b"moved to another address\n"
+        fields = [("Content-Type", "text/plain"), ("Content-Length", str(len(text))),
+                  ("Location", query.get("to", "/"))]
+        self.send_head(code, fields, close=query.get("close") == "1")
+        delay = min(60.0, float(query.get("delay", "0")))
+        if delay:
+            self.wfile.flush()
+            time.sleep(delay)
+        if self.command != "HEAD":
+            self.wfile.write(text)
+
+    def fault_redirect_chain(self, rest, query, body):
+        count_text, _, file_part = rest.partition("/")
+        count = int(count_text)
+        if count <= 0:
+            self.serve_file(file_part, query)
+            return
+        self.send_text(302, "moved\n",
+                       [("Location", "/redirect-chain/%d/%s" % (count - 1, file_part))])
+
+    def fault_redirect_loop(self, rest, query, body):
+        self.send_text(302, "moved\n", [("Location", self.path)])
+
+    def fault_split_head(self, rest, query, body):
+        path = self.file_path(rest)
+        if path is None:
+            self.send_text(404, "no such file\n")
+            return
+        size = os.path.getsize(path)
+        head = self.head_bytes(200, [("Content-Type", "application/octet-stream"),
+                                     ("Content-Length", str(size))])
+        # Cut inside the status line and between "\r\n\r" and the last "\n".
+        for piece in (head[:10], head[10:-1]):
+            self.wfile.write(piece)
+            self.wfile.flush()
+            time.sleep(0.2)
+        self.send_file_bytes(path, 0, size, prefix=head[-1:])
+
+    def fault_endless_head(self, rest, query, body):
+        self.close_connection = True
+        self.log_request(200)
+        self.wfile.write(b"HTTP/1.1 200 OK\r\n")
+        line = 0
+        sent = 0
+        while sent < 16 * 1024 * 1024:
+            data = b"X-Filler-%06d: %s\r\n" % (line, b"f" * 100)
+            self.wfile.write(data)
+            sent += len(data)
+            line += 1
+        time.sleep(60)
+
+    def fault_silent(self, rest, query, body):
+        self.close_connection = True
+        time.sleep(min(600.0, float(query.get("seconds", "30"))))
+
+    def fault_chunked(self, rest, query, body):
+        self.serve_file(rest, query, chunked=True)
 
     def record(self, name, body):
         name = os.path.basename(name) or "unnamed"

@@ -189,9 +189,8 @@ TEST(HttpClientFactoryTest, CreatesOnlyKnownTypes) {
     int type;
     bool created;
   } const cases[] = {
-      {-1, false}, {HttpClientWininet, true}, {3, false},
-      // The socket and WinHTTP clients are not built yet.
-      {HttpClientSocket, false}, {HttpClientWinHttp, false},
+      {-1, false}, {HttpClientSocket, true}, {HttpClientWininet, true},
+      {HttpClientWinHttp, true}, {3, false},
   };
   for (const auto& c : cases) {
     IHttpBase* client = reinterpret_cast<IHttpBase*>(&client);  // must be overwritten
