@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <string>
 
-#include "installer/HttpClient/HttpDownloader.h"
+#include "installer/HttpClient/http_downloader.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The range downloader against real peers: nginx (HTTP, HTTPS, throttled) and
 // the fault server (tests/e2e/servers), reporting to a message-only window.
-#include "installer/HttpClient/HttpDownloader.h"
+#include "installer/HttpClient/http_downloader.h"
 
 #include <windows.h>
 

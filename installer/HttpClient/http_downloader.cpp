@@ -1,4 +1,4 @@
-#include "installer/HttpClient/HttpDownloader.h"
+#include "installer/HttpClient/http_downloader.h"
 
 #include <process.h>
 
