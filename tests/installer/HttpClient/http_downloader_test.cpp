@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "nbase/scoped_handle.h"
-#include "tests/e2e/servers/test_servers.h"
+#include "tests/installer/HttpClient/http_test_support.h"
 
 namespace {
+
+using namespace http_test;
 
 // Generous bounds for waits; no test asserts how long anything takes.
 const DWORD kFinishTimeoutMs = 90 * 1000;
@@ -96,54 +98,6 @@ class RecordingWindow {
 
   HWND hwnd_ = nullptr;
 };
-
-// Names of the files and folders in a folder (given with a trailing "\\").
-std::vector<std::wstring> NamesIn(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((folder + L"*").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::wstring name = entry.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(find, &entry));
-  FindClose(find);
-  return names;
-}
-
-// A fresh folder under the temporary folder, removed with what is in it.
-class TempFolder {
- public:
-  TempFolder() {
-    static int counter = 0;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"downloader_test_" + std::to_wstring(GetCurrentProcessId()) +
-            L"_" + std::to_wstring(++counter) + L"\\";
-    CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ~TempFolder() {
-    for (const std::wstring& name : Names()) {
-      const std::wstring path = path_ + name;
-      if (!DeleteFileW(path.c_str())) RemoveDirectoryW(path.c_str());
-    }
-    RemoveDirectoryW(path_.c_str());
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  // With a trailing backslash, as the downloader takes it.
-  const std::wstring& path() const { return path_; }
-
-  std::vector<std::wstring> Names() const { return NamesIn(path_); }
-
- private:
-  std::wstring path_;
-};
-
-bool FileExists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 // Writes a file of pseudo-random bytes into the served folder once per
 // process. Parallel test processes write the same bytes under temporary names
@@ -257,27 +211,14 @@ void ExpectNothingLeft(const Outcome& outcome) {
   }
 }
 
-class HttpDownloaderTest : public testing::Test {
+class HttpDownloaderTest : public ServerTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    servers_ = TestServers::Get(&error);
-    ASSERT_NE(servers_, nullptr) << error;
-  }
-
-  void RequireTrustedAuthority() {
-    if (!servers_->ca_trusted) {
-      GTEST_SKIP() << "the test authority is not in the system trust store "
-                      "(servers.sh needs root for that)";
-    }
-  }
-
   // Runs `downloads` downloads one after the other on one downloader (each
   // after the previous one's finish message) and checks the progress.
   template <typename Downloader = CHttpDownloader>
   Outcome Download(const std::wstring& url, double size, int downloads = 1,
                    std::wstring folder = std::wstring()) {
-    if (folder.empty()) folder = folder_.path();
+    if (folder.empty()) folder = folder_.PathWithBackslash();
     Outcome outcome;
     RecordingWindow window;
     {
@@ -296,7 +237,6 @@ class HttpDownloaderTest : public testing::Test {
     return outcome;
   }
 
-  const TestServers* servers_ = nullptr;
   TempFolder folder_;
 };
 
@@ -335,7 +275,7 @@ TEST_P(NginxDownloadTest, JoinsAllPartsInOrderIntoServedBytes) {
   const std::wstring url = c.https ? servers_->HttpsUrl(c.path) : servers_->HttpUrl(c.path);
 
   const Outcome outcome = Download(url, static_cast<double>(c.size));
-  EXPECT_EQ(outcome.target, folder_.path() + c.file);
+  EXPECT_EQ(outcome.target, folder_.File(c.file));
   ASSERT_EQ(outcome.finishes, std::vector<LPARAM>{1});
   ExpectPackage(*servers_, outcome, c.file);
   if (c.expect_progress) {
@@ -358,7 +298,7 @@ TEST_F(HttpDownloaderTest, SizeQueryReplacesAssumedSize) {
       {L"http://127.0.0.1:1/nothing-listens.bin", 0},
   };
   for (const auto& c : cases) {
-    CHttpDownloader downloader(nullptr, c.url, folder_.path());
+    CHttpDownloader downloader(nullptr, c.url, folder_.PathWithBackslash());
     const ULONGLONG deadline = GetTickCount64() + kFinishTimeoutMs;
     while (downloader.GetFileSize() == CHttpDownloader::kAssumedPackageSize &&
            GetTickCount64() < deadline) {
@@ -405,7 +345,7 @@ TEST_P(FaultDownloadTest, CorrectPackageOrFailureWithNothingLeft) {
   const FaultCase& c = GetParam();
   const Outcome outcome =
       Download(servers_->FaultUrl(c.path + (L"tag=" + UniqueTag())), 1048583);
-  EXPECT_EQ(outcome.target, folder_.path() + L"data-1m.bin");
+  EXPECT_EQ(outcome.target, folder_.File(L"data-1m.bin"));
   ASSERT_EQ(outcome.finishes, std::vector<LPARAM>{c.result});
   if (c.result == 1) {
     ExpectPackage(*servers_, outcome, L"data-1m.bin");
@@ -450,7 +390,7 @@ TEST_F(HttpDownloaderTest, EmptyPartsOfTinyPackageSendNoRequest) {
 
 TEST_F(HttpDownloaderTest, FailedJoinReportsFailureAndRemovesParts) {
   // A folder where the package should go: the join cannot create it.
-  ASSERT_TRUE(CreateDirectoryW((folder_.path() + L"data-1m.bin").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(folder_.File(L"data-1m.bin").c_str(), nullptr));
   const Outcome outcome = Download(servers_->HttpUrl(L"/data-1m.bin"), 1048583);
   ASSERT_EQ(outcome.finishes, std::vector<LPARAM>{0});
   EXPECT_EQ(outcome.files_left, std::vector<std::wstring>{L"data-1m.bin"});
@@ -461,11 +401,7 @@ TEST_F(HttpDownloaderTest, StaleFilesOfEarlierRunDoNotReachPackage) {
   // A package and a part file left by an earlier run with other content.
   const std::wstring stale[] = {L"data-1m.bin", L"data-1m.bin.0-131071"};
   for (const std::wstring& name : stale) {
-    nbase::ScopedHandle file(CreateFileW((folder_.path() + name).c_str(), GENERIC_WRITE, 0,
-                                         nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(file.IsValid());
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file.Get(), "stale", 5, &written, nullptr));
+    ASSERT_TRUE(WriteWholeFile(folder_.File(name), "stale"));
   }
   const Outcome outcome = Download(servers_->HttpUrl(L"/data-1m.bin"), 1048583);
   ASSERT_EQ(outcome.finishes, std::vector<LPARAM>{1});

@@ -115,11 +115,7 @@ TEST_P(SocketDownloadToFileTest, ReplacesFileOrRemovesIt) {
       EXPECT_TRUE(callback.reports.empty());
       return;
     }
-    ASSERT_FALSE(callback.reports.empty());
-    EXPECT_EQ(callback.reports.back().state, TransferFailed);
-    EXPECT_EQ(callback.reports.back().total, 0);
-    EXPECT_EQ(callback.reports.back().done, 0);
-    ExpectRunningReports(callback.reports, callback.reports.size() - 1);
+    ExpectEndedReports(callback.reports, false, 0);
     return;
   }
   const std::string expected = c.content.Bytes(*servers_);
@@ -127,28 +123,14 @@ TEST_P(SocketDownloadToFileTest, ReplacesFileOrRemovesIt) {
   ASSERT_TRUE(ReadWholeFile(path, &stored));
   EXPECT_EQ(stored.size(), expected.size());
   EXPECT_TRUE(stored == expected) << "stored bytes differ from the expected bytes";
-
-  ASSERT_FALSE(callback.reports.empty());
-  const Report& last = callback.reports.back();
-  EXPECT_EQ(last.state, TransferFinished);
-  EXPECT_EQ(last.total, static_cast<double>(expected.size()));
-  EXPECT_EQ(last.done, static_cast<double>(expected.size()));
-  ExpectRunningReports(callback.reports, callback.reports.size() - 1);
+  ExpectEndedReports(callback.reports, true, static_cast<double>(expected.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Peers, SocketDownloadToFileTest, testing::ValuesIn(kFileCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HttpSocketTest, RangeRequestStoresThePart) {
-  TempFolder folder;
-  const std::wstring path = folder.File(L"part.bin");
-  ScopedHttpClient client = NewClient();
-  client->SetRequestHeader("Range", "bytes=1000-50999");
-  ASSERT_TRUE(client->DownloadToFile(Url(L"{http}/data-1m.bin").c_str(), path.c_str()));
-  EXPECT_EQ(client->StatusCode(), 206);
-  std::string stored;
-  ASSERT_TRUE(ReadWholeFile(path, &stored));
-  EXPECT_TRUE(stored == Slice(L"data-1m.bin", 1000, 50000).Bytes(*servers_));
+  ExpectRangeStoredInFile(NewClient().get());
 }
 
 TEST_F(HttpSocketTest, ShouldStopCancelsTransfer) {
@@ -294,20 +276,7 @@ class SocketDownloadToBufferTest : public HttpSocketTest,
 TEST_P(SocketDownloadToBufferTest, FillsBlockOrFails) {
   const BufferCase& c = GetParam();
   ScopedHttpClient client = NewClient();
-  void* data = nullptr;
-  int size = -1;
-  EXPECT_EQ(client->DownloadToBuffer(Url(c.url).c_str(), &data, &size), c.ok);
-  std::unique_ptr<void, BlockFree> owned(data);
-  EXPECT_EQ(client->LastError(), c.error);
-  if (!c.ok) {
-    EXPECT_EQ(data, nullptr);
-    EXPECT_EQ(size, 0);
-    return;
-  }
-  ASSERT_NE(data, nullptr);
-  const std::string expected = c.content.Bytes(*servers_);
-  ASSERT_EQ(size, static_cast<int>(expected.size()));
-  EXPECT_TRUE(std::string(static_cast<const char*>(data), size) == expected);
+  ExpectBufferDownload(client.get(), c.url, c.ok, c.error, c.content);
 }
 
 INSTANTIATE_TEST_SUITE_P(Peers, SocketDownloadToBufferTest, testing::ValuesIn(kBufferCases),

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "nbase/scoped_handle.h"
 
 namespace http_test {
@@ -47,6 +49,20 @@ TempFolder::TempFolder() {
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
 
+std::vector<std::wstring> NamesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  const bool ends_in_backslash = !folder.empty() && folder.back() == L'\\';
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((folder + (ends_in_backslash ? L"*" : L"\\*")).c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
+  return names;
+}
+
 bool FileExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -82,22 +98,68 @@ std::string Expected::Bytes(const TestServers& servers) const {
                    : all.substr(static_cast<size_t>(first), static_cast<size_t>(count));
 }
 
-void ExpectRunningReports(const std::vector<Report>& reports, size_t count) {
+void ExpectRunningReports(const std::vector<Report>& reports, size_t count, bool totals_known) {
   double previous = 0;
   for (size_t i = 0; i < count && i < reports.size(); ++i) {
     EXPECT_EQ(reports[i].state, TransferRunning) << "report " << i;
     EXPECT_GT(reports[i].done, previous) << "report " << i;
-    if (reports[i].total > 0) {
+    if (totals_known || reports[i].total > 0) {
       EXPECT_LE(reports[i].done, reports[i].total) << "report " << i;
     }
     previous = reports[i].done;
   }
 }
 
+void ExpectEndedReports(const std::vector<Report>& reports, bool ok, double total,
+                        bool totals_known) {
+  ASSERT_FALSE(reports.empty());
+  const Report& last = reports.back();
+  EXPECT_EQ(last.state, ok ? TransferFinished : TransferFailed);
+  EXPECT_EQ(last.total, ok ? total : 0);
+  EXPECT_EQ(last.done, ok ? total : 0);
+  ExpectRunningReports(reports, reports.size() - 1, totals_known);
+}
+
 void ServerTest::SetUp() {
   std::string error;
   servers_ = TestServers::Get(&error);
   ASSERT_NE(servers_, nullptr) << error;
+}
+
+void ServerTest::RequireTrustedAuthority() {
+  if (!servers_->ca_trusted) {
+    GTEST_SKIP() << "the test authority is not in the system trust store "
+                    "(servers.sh needs root for that)";
+  }
+}
+
+void ServerTest::ExpectBufferDownload(IHttpBase* client, const wchar_t* url, bool ok, int error,
+                                      const Expected& content) const {
+  void* data = nullptr;
+  int size = -1;
+  EXPECT_EQ(client->DownloadToBuffer(Url(url).c_str(), &data, &size), ok);
+  std::unique_ptr<void, BlockFree> owned(data);
+  EXPECT_EQ(client->LastError(), error);
+  if (!ok) {
+    EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(size, 0);
+    return;
+  }
+  ASSERT_NE(data, nullptr);
+  const std::string expected = content.Bytes(*servers_);
+  ASSERT_EQ(size, static_cast<int>(expected.size()));
+  EXPECT_TRUE(std::string(static_cast<const char*>(data), size) == expected);
+}
+
+void ServerTest::ExpectRangeStoredInFile(IHttpBase* client) const {
+  TempFolder folder;
+  const std::wstring path = folder.File(L"part.bin");
+  client->SetRequestHeader("Range", "bytes=1000-50999");
+  ASSERT_TRUE(client->DownloadToFile(Url(L"{http}/data-1m.bin").c_str(), path.c_str()));
+  EXPECT_EQ(client->StatusCode(), 206);
+  std::string stored;
+  ASSERT_TRUE(ReadWholeFile(path, &stored));
+  EXPECT_TRUE(stored == Slice(L"data-1m.bin", 1000, 50000).Bytes(*servers_));
 }
 
 }  // namespace http_test

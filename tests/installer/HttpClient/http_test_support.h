@@ -50,10 +50,16 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+  // With a trailing backslash, as the range downloader takes a folder.
+  std::wstring PathWithBackslash() const { return path_ + L"\\"; }
 
  private:
   std::wstring path_;
 };
+
+// Names of the files and folders in `folder` (with or without a trailing
+// backslash); none when it cannot be read.
+std::vector<std::wstring> NamesIn(const std::wstring& folder);
 
 bool FileExists(const std::wstring& path);
 bool WriteWholeFile(const std::wstring& path, const std::string& content);
@@ -87,14 +93,35 @@ inline Expected Slice(const wchar_t* file, std::int64_t first, std::int64_t coun
 inline Expected Text(const char* text) { return {nullptr, 0, 0, text}; }
 const Expected kNothing = {nullptr, 0, 0, nullptr};
 
-// Running reports with growing counts, none past its total.
-void ExpectRunningReports(const std::vector<Report>& reports, size_t count);
+// The first `count` reports: running reports with growing counts, none past
+// its total. A client that always knows the total (`totals_known`) must not
+// report a count without it; others may report a total of 0 (unknown).
+void ExpectRunningReports(const std::vector<Report>& reports, size_t count,
+                          bool totals_known = false);
+
+// The reports of a transfer that ended: running reports as above, then one
+// end report, finished with `total` of `total` bytes, or failed with zeros.
+void ExpectEndedReports(const std::vector<Report>& reports, bool ok, double total,
+                        bool totals_known = false);
 
 // Loads the servers of this run; fails the test when they are not running.
 class ServerTest : public testing::Test {
  protected:
   void SetUp() override;
   std::wstring Url(const wchar_t* text) const { return ExpandUrl(*servers_, text); }
+
+  // Marks the test skipped where the test authority is not in the system
+  // trust store.
+  void RequireTrustedAuthority();
+
+  // DownloadToBuffer of `url` (see ExpandUrl): LastError is `error`, and the
+  // block holds exactly `content` when `ok`, else there is none and size 0.
+  void ExpectBufferDownload(IHttpBase* client, const wchar_t* url, bool ok, int error,
+                            const Expected& content) const;
+
+  // A Range request for bytes 1000-50999 of data-1m.bin into a file: a 206,
+  // and exactly those bytes stored.
+  void ExpectRangeStoredInFile(IHttpBase* client) const;
 
   const TestServers* servers_ = nullptr;
 };

@@ -157,15 +157,7 @@ INSTANTIATE_TEST_SUITE_P(Peers, WinHttpDownloadToFileTest, testing::ValuesIn(kFi
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WinHttpTest, RangeRequestStoresThePart) {
-  TempFolder folder;
-  const std::wstring path = folder.File(L"part.bin");
-  ScopedHttpClient client = NewClient();
-  client->SetRequestHeader("Range", "bytes=1000-50999");
-  ASSERT_TRUE(client->DownloadToFile(Url(L"{http}/data-1m.bin").c_str(), path.c_str()));
-  EXPECT_EQ(client->StatusCode(), 206);
-  std::string stored;
-  ASSERT_TRUE(ReadWholeFile(path, &stored));
-  EXPECT_TRUE(stored == Slice(L"data-1m.bin", 1000, 50000).Bytes(*servers_));
+  ExpectRangeStoredInFile(NewClient().get());
 }
 
 // --- TLS ---------------------------------------------------------------------------------
@@ -231,20 +223,7 @@ class WinHttpDownloadToBufferTest : public WinHttpTest,
 TEST_P(WinHttpDownloadToBufferTest, FillsBlockOrFails) {
   const BufferCase& c = GetParam();
   ScopedHttpClient client = NewClient(c.short_timeout);
-  void* data = nullptr;
-  int size = -1;
-  EXPECT_EQ(client->DownloadToBuffer(Url(c.url).c_str(), &data, &size), c.ok);
-  std::unique_ptr<void, BlockFree> owned(data);
-  EXPECT_EQ(client->LastError(), c.error);
-  if (!c.ok) {
-    EXPECT_EQ(data, nullptr);
-    EXPECT_EQ(size, 0);
-    return;
-  }
-  ASSERT_NE(data, nullptr);
-  const std::string expected = c.content.Bytes(*servers_);
-  ASSERT_EQ(size, static_cast<int>(expected.size()));
-  EXPECT_TRUE(std::string(static_cast<const char*>(data), size) == expected);
+  ExpectBufferDownload(client.get(), c.url, c.ok, c.error, c.content);
 }
 
 INSTANTIATE_TEST_SUITE_P(Peers, WinHttpDownloadToBufferTest, testing::ValuesIn(kBufferCases),

@@ -6,94 +6,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdlib>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "installer/HttpClient/http_interface.h"
-#include "tests/e2e/servers/test_servers.h"
+#include "tests/installer/HttpClient/http_test_support.h"
 
 namespace {
 
-// --- helpers -------------------------------------------------------------------
+using namespace http_test;
 
-struct Report {
-  int state;
-  double total;
-  double done;
-};
-
-class RecordingCallback : public IHttpCallback {
- public:
-  void OnTransferProgress(void* parameter, int state, double total, double done) override {
-    parameters.push_back(parameter);
-    reports.push_back({state, total, done});
-  }
-  bool ShouldStop() override { return false; }
-
-  std::vector<void*> parameters;
-  std::vector<Report> reports;
-};
-
-// A fresh folder under the temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    static int counter = 0;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"wininet_test_" + std::to_wstring(GetCurrentProcessId()) +
-            L"_" + std::to_wstring(++counter);
-    CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ~TempFolder() { RemoveTree(path_); }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
-
- private:
-  static void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring child = folder + L"\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveTree(child);
-        } else {
-          DeleteFileW(child.c_str());
-        }
-      } while (FindNextFileW(find, &entry));
-      FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-  }
-
-  std::wstring path_;
-};
-
-bool FileExists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-struct BlockFree {
-  void operator()(void* block) const { std::free(block); }
-};
-
-class WininetHttpTest : public testing::Test {
+class WininetHttpTest : public ServerTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    servers_ = TestServers::Get(&error);
-    ASSERT_NE(servers_, nullptr) << error;
-  }
-
   // A new client: each one serves one job, as in the installer.
   static ScopedHttpClient NewClient() {
     ScopedHttpClient client = MakeHttpClient(HttpClientWininet);
@@ -104,79 +28,13 @@ class WininetHttpTest : public testing::Test {
   static IWininetHttp* AsWininet(const ScopedHttpClient& client) {
     return static_cast<IWininetHttp*>(client.get());
   }
-
-  void RequireTrustedAuthority() {
-    if (!servers_->ca_trusted) {
-      GTEST_SKIP() << "the test authority is not in the system trust store "
-                      "(servers.sh needs root for that)";
-    }
-  }
-
-  const TestServers* servers_ = nullptr;
 };
 
-// Where a case's request goes.
-enum Peer { kNginx, kFault, kNowhere, kLiteral };
-
-std::wstring UrlFor(const TestServers& servers, Peer peer, const wchar_t* path) {
-  switch (peer) {
-    case kNginx:
-      return servers.HttpUrl(path);
-    case kFault:
-      return servers.FaultUrl(path);
-    case kNowhere:
-      // Port 1 on the loopback address: nothing listens there.
-      return std::wstring(L"http://127.0.0.1:1") + path;
-    case kLiteral:
-      return path;
-  }
-  return std::wstring();
-}
-
-// Bytes expected in a file or buffer: a slice of a served file, or a text.
-struct Expected {
-  const wchar_t* source;  // docroot file, or null for `text`
-  std::int64_t first;
-  std::int64_t count;  // -1: to the end of the source
-  const char* text;
-
-  std::string Bytes(const TestServers& servers) const {
-    if (!source) return text ? text : "";
-    const std::string all = servers.ReadDocrootFile(source);
-    if (first > static_cast<std::int64_t>(all.size())) return std::string();
-    return count < 0 ? all.substr(static_cast<size_t>(first))
-                     : all.substr(static_cast<size_t>(first), static_cast<size_t>(count));
-  }
-};
-
-const Expected kNothing = {nullptr, 0, 0, nullptr};
-Expected Whole(const wchar_t* file) { return {file, 0, -1, nullptr}; }
-Expected Slice(const wchar_t* file, std::int64_t first, std::int64_t count) {
-  return {file, first, count, nullptr};
-}
-Expected Text(const char* text) { return {nullptr, 0, 0, text}; }
-
-// Checks the reports of one DownloadToFile: running reports with the
-// announced total and growing counts, then exactly one end report.
+// Checks the reports of one DownloadToFile: running reports with growing
+// counts within their totals, then exactly one end report; the last running
+// report of a success has all bytes.
 void ExpectReports(const std::vector<Report>& reports, bool ok, double total) {
-  ASSERT_FALSE(reports.empty());
-  const Report& last = reports.back();
-  if (!ok) {
-    EXPECT_EQ(last.state, TransferFailed);
-    EXPECT_EQ(last.total, 0);
-    EXPECT_EQ(last.done, 0);
-  } else {
-    EXPECT_EQ(last.state, TransferFinished);
-    EXPECT_EQ(last.total, total);
-    EXPECT_EQ(last.done, total);
-  }
-  double previous = 0;
-  for (size_t i = 0; i + 1 < reports.size(); ++i) {
-    EXPECT_EQ(reports[i].state, TransferRunning) << "report " << i;
-    EXPECT_GT(reports[i].done, previous) << "report " << i;
-    EXPECT_LE(reports[i].done, reports[i].total) << "report " << i;
-    previous = reports[i].done;
-  }
+  ExpectEndedReports(reports, ok, total, /*totals_known=*/true);
   if (ok && reports.size() > 1) {
     EXPECT_EQ(reports[reports.size() - 2].done, total);
   }
@@ -209,31 +67,30 @@ TEST(HttpClientFactoryTest, CreatesOnlyKnownTypes) {
 
 struct LengthCase {
   const char* name;
-  Peer peer;
-  const wchar_t* path;
+  const wchar_t* url;
   double length;
   int error;
   int status;
 };
 
 const LengthCase kLengthCases[] = {
-    {"Whole", kNginx, L"/data-1m.bin", 1048583, HttpErrorNone, 200},
-    {"Empty", kNginx, L"/empty.bin", 0, HttpErrorNone, 200},
-    {"FaultServer", kFault, L"/ok/data-8m.bin", 8388608, HttpErrorNone, 200},
+    {"Whole", L"{http}/data-1m.bin", 1048583, HttpErrorNone, 200},
+    {"Empty", L"{http}/empty.bin", 0, HttpErrorNone, 200},
+    {"FaultServer", L"{fault}/ok/data-8m.bin", 8388608, HttpErrorNone, 200},
     // Only the head is read, so a length beyond 32 bits comes through whole.
-    {"Above4GiB", kFault, L"/length/5000000000/hello.txt", 5000000000.0, HttpErrorNone, 200},
-    {"NoLength", kFault, L"/no-length/hello.txt", 0, HttpErrorQueryHeader, 200},
-    {"Negative", kFault, L"/length/-1/hello.txt", 0, HttpErrorQueryHeader, 200},
-    {"Letters", kFault, L"/length/abc/hello.txt", 0, HttpErrorQueryHeader, 200},
-    {"EmptyValue", kFault, L"/length//hello.txt", 0, HttpErrorQueryHeader, 200},
-    {"Beyond64Bits", kFault, L"/length/99999999999999999999/hello.txt", 0,
+    {"Above4GiB", L"{fault}/length/5000000000/hello.txt", 5000000000.0, HttpErrorNone, 200},
+    {"NoLength", L"{fault}/no-length/hello.txt", 0, HttpErrorQueryHeader, 200},
+    {"Negative", L"{fault}/length/-1/hello.txt", 0, HttpErrorQueryHeader, 200},
+    {"Letters", L"{fault}/length/abc/hello.txt", 0, HttpErrorQueryHeader, 200},
+    {"EmptyValue", L"{fault}/length//hello.txt", 0, HttpErrorQueryHeader, 200},
+    {"Beyond64Bits", L"{fault}/length/99999999999999999999/hello.txt", 0,
      HttpErrorQueryHeader, 200},
-    {"NotFound", kNginx, L"/missing.bin", 0, HttpErrorNotFound, 404},
+    {"NotFound", L"{http}/missing.bin", 0, HttpErrorNotFound, 404},
     // The status is not examined: a 500's own body length is reported.
-    {"ServerError", kFault, L"/status/500", 11, HttpErrorNone, 500},
-    {"NothingListens", kNowhere, L"/x", 0, HttpErrorSend, 0},
+    {"ServerError", L"{fault}/status/500", 11, HttpErrorNone, 500},
+    {"NothingListens", L"{nowhere}/x", 0, HttpErrorSend, 0},
     // Port 0 would let WinINet fall back to port 80: another server.
-    {"UnusablePort", kLiteral, L"http://127.0.0.1:abc/x", 0, HttpErrorConnect, 0},
+    {"UnusablePort", L"http://127.0.0.1:abc/x", 0, HttpErrorConnect, 0},
 };
 
 class QueryContentLengthTest : public WininetHttpTest,
@@ -243,7 +100,7 @@ TEST_P(QueryContentLengthTest, ReportsLengthOrError) {
   const LengthCase& c = GetParam();
   ScopedHttpClient client = NewClient();
   ASSERT_NE(client, nullptr);
-  EXPECT_EQ(client->QueryContentLength(UrlFor(*servers_, c.peer, c.path).c_str()), c.length);
+  EXPECT_EQ(client->QueryContentLength(Url(c.url).c_str()), c.length);
   EXPECT_EQ(client->LastError(), c.error);
   EXPECT_EQ(client->StatusCode(), c.status);
 }
@@ -284,8 +141,7 @@ TEST_F(WininetHttpTest, MissingUrlIsRefusedBeforeAnyRequest) {
 
 struct FileCase {
   const char* name;
-  Peer peer;
-  const wchar_t* path;
+  const wchar_t* url;
   const char* range;  // Range field, or null
   bool ok;
   int error;
@@ -296,51 +152,51 @@ struct FileCase {
 };
 
 const FileCase kFileCases[] = {
-    {"Whole", kNginx, L"/data-1m.bin", nullptr, true, HttpErrorNone, 200, true,
+    {"Whole", L"{http}/data-1m.bin", nullptr, true, HttpErrorNone, 200, true,
      Whole(L"data-1m.bin"), ""},
-    {"Range", kNginx, L"/data-1m.bin", "bytes=1000-50999", true, HttpErrorNone, 206, true,
+    {"Range", L"{http}/data-1m.bin", "bytes=1000-50999", true, HttpErrorNone, 206, true,
      Slice(L"data-1m.bin", 1000, 50000), "bytes 1000-50999/1048583"},
-    {"RangeFromFaultServer", kFault, L"/ok/data-1m.bin", "bytes=1000-50999", true,
+    {"RangeFromFaultServer", L"{fault}/ok/data-1m.bin", "bytes=1000-50999", true,
      HttpErrorNone, 206, true, Slice(L"data-1m.bin", 1000, 50000), "bytes 1000-50999/1048583"},
-    {"LastByte", kNginx, L"/data-1m.bin", "bytes=1048582-1048582", true, HttpErrorNone, 206,
+    {"LastByte", L"{http}/data-1m.bin", "bytes=1048582-1048582", true, HttpErrorNone, 206,
      true, Slice(L"data-1m.bin", 1048582, 1), "bytes 1048582-1048582/1048583"},
-    {"ContentLengthZero", kNginx, L"/empty.bin", nullptr, true, HttpErrorNone, 200, true,
+    {"ContentLengthZero", L"{http}/empty.bin", nullptr, true, HttpErrorNone, 200, true,
      Whole(L"empty.bin"), ""},
-    {"Redirect", kFault, L"/redirect/302?to=/ok/hello.txt", nullptr, true, HttpErrorNone, 200,
+    {"Redirect", L"{fault}/redirect/302?to=/ok/hello.txt", nullptr, true, HttpErrorNone, 200,
      true, Whole(L"hello.txt"), ""},
     // Only a 404 is an error for the client: what the body is, and whether it
     // answers the range, is left to the caller (StatusCode, Content-Range).
-    {"RangeIgnored", kFault, L"/ignore-range/data-1m.bin", "bytes=1000-50999", true,
+    {"RangeIgnored", L"{fault}/ignore-range/data-1m.bin", "bytes=1000-50999", true,
      HttpErrorNone, 200, true, Whole(L"data-1m.bin"), ""},
-    {"WrongRange", kFault, L"/wrong-range/data-1m.bin?shift=5", "bytes=1000-1999", true,
+    {"WrongRange", L"{fault}/wrong-range/data-1m.bin?shift=5", "bytes=1000-1999", true,
      HttpErrorNone, 206, true, Slice(L"data-1m.bin", 1005, 1000), "bytes 1005-2004/1048583"},
-    {"WrongTotal", kFault, L"/wrong-total/data-1m.bin?total=2097152", "bytes=0-999", true,
+    {"WrongTotal", L"{fault}/wrong-total/data-1m.bin?total=2097152", "bytes=0-999", true,
      HttpErrorNone, 206, true, Slice(L"data-1m.bin", 0, 1000), "bytes 0-999/2097152"},
-    {"RangeNotSatisfiable", kFault, L"/status/416/data-1m.bin", "bytes=2000000-2000099", true,
+    {"RangeNotSatisfiable", L"{fault}/status/416/data-1m.bin", "bytes=2000000-2000099", true,
      HttpErrorNone, 416, true, Text("status 416\n"), "bytes */1048583"},
-    {"ServerError", kFault, L"/status/500", nullptr, true, HttpErrorNone, 500, true,
+    {"ServerError", L"{fault}/status/500", nullptr, true, HttpErrorNone, 500, true,
      Text("status 500\n"), ""},
     // Failures before the file is created leave no file.
-    {"NoLength", kFault, L"/no-length/hello.txt", nullptr, false, HttpErrorQueryHeader, 200,
+    {"NoLength", L"{fault}/no-length/hello.txt", nullptr, false, HttpErrorQueryHeader, 200,
      false, kNothing, ""},
-    {"NegativeLength", kFault, L"/length/-1/hello.txt", nullptr, false, HttpErrorQueryHeader,
+    {"NegativeLength", L"{fault}/length/-1/hello.txt", nullptr, false, HttpErrorQueryHeader,
      200, false, kNothing, ""},
-    {"LettersAsLength", kFault, L"/length/abc/hello.txt", nullptr, false, HttpErrorQueryHeader,
+    {"LettersAsLength", L"{fault}/length/abc/hello.txt", nullptr, false, HttpErrorQueryHeader,
      200, false, kNothing, ""},
-    {"EmptyLength", kFault, L"/length//hello.txt", nullptr, false, HttpErrorQueryHeader, 200,
+    {"EmptyLength", L"{fault}/length//hello.txt", nullptr, false, HttpErrorQueryHeader, 200,
      false, kNothing, ""},
-    {"NotFound", kNginx, L"/missing.bin", nullptr, false, HttpErrorNotFound, 404, false,
+    {"NotFound", L"{http}/missing.bin", nullptr, false, HttpErrorNotFound, 404, false,
      kNothing, ""},
-    {"NotFoundFromFaultServer", kFault, L"/status/404", nullptr, false, HttpErrorNotFound, 404,
+    {"NotFoundFromFaultServer", L"{fault}/status/404", nullptr, false, HttpErrorNotFound, 404,
      false, kNothing, ""},
-    {"NothingListens", kNowhere, L"/x", nullptr, false, HttpErrorSend, 0, false, kNothing, ""},
+    {"NothingListens", L"{nowhere}/x", nullptr, false, HttpErrorSend, 0, false, kNothing, ""},
     // A transfer that breaks off leaves what had arrived.
-    {"EarlyClose", kFault, L"/close-early/data-1m.bin?after=300000", nullptr, false,
+    {"EarlyClose", L"{fault}/close-early/data-1m.bin?after=300000", nullptr, false,
      HttpErrorRead, 200, true, Slice(L"data-1m.bin", 0, 300000), ""},
-    {"EarlyCloseInRange", kFault, L"/close-early/data-1m.bin?after=7000", "bytes=4096-20479",
+    {"EarlyCloseInRange", L"{fault}/close-early/data-1m.bin?after=7000", "bytes=4096-20479",
      false, HttpErrorRead, 206, true, Slice(L"data-1m.bin", 4096, 7000),
      "bytes 4096-20479/1048583"},
-    {"LengthLongerThanBody", kFault, L"/length/2000000/data-1m.bin", nullptr, false,
+    {"LengthLongerThanBody", L"{fault}/length/2000000/data-1m.bin", nullptr, false,
      HttpErrorRead, 200, true, Whole(L"data-1m.bin"), ""},
 };
 
@@ -358,8 +214,7 @@ TEST_P(DownloadToFileTest, StoresBodyAndReports) {
   client->SetProgressSink(&callback, &parameter);
   if (c.range) client->SetRequestHeader("Range", c.range);
 
-  EXPECT_EQ(client->DownloadToFile(UrlFor(*servers_, c.peer, c.path).c_str(), path.c_str()),
-            c.ok);
+  EXPECT_EQ(client->DownloadToFile(Url(c.url).c_str(), path.c_str()), c.ok);
   EXPECT_EQ(client->LastError(), c.error);
   EXPECT_EQ(client->StatusCode(), c.status);
   EXPECT_EQ(static_cast<CWininetHttp*>(client.get())->ResponseHeader("Content-Range"),
@@ -463,34 +318,33 @@ TEST_F(WininetHttpTest, RequestCarriesCallerFieldsAndBrowserAgent) {
 
 struct BufferCase {
   const char* name;
-  Peer peer;
-  const wchar_t* path;
+  const wchar_t* url;
   bool ok;
   int error;
   Expected content;
 };
 
 const BufferCase kBufferCases[] = {
-    {"Whole", kNginx, L"/data-1m.bin", true, HttpErrorNone, Whole(L"data-1m.bin")},
-    {"Empty", kNginx, L"/empty.bin", true, HttpErrorNone, Whole(L"empty.bin")},
-    {"ExactlyTheLimit", kNginx, L"/data-8m.bin", true, HttpErrorNone, Whole(L"data-8m.bin")},
-    {"OneByteOverTheLimit", kNginx, L"/data-8m-plus1.bin", false, HttpErrorTooLarge, kNothing},
+    {"Whole", L"{http}/data-1m.bin", true, HttpErrorNone, Whole(L"data-1m.bin")},
+    {"Empty", L"{http}/empty.bin", true, HttpErrorNone, Whole(L"empty.bin")},
+    {"ExactlyTheLimit", L"{http}/data-8m.bin", true, HttpErrorNone, Whole(L"data-8m.bin")},
+    {"OneByteOverTheLimit", L"{http}/data-8m-plus1.bin", false, HttpErrorTooLarge, kNothing},
     // Without a length there is nothing to compare with, only the limit.
-    {"NoLength", kFault, L"/no-length/hello.txt", true, HttpErrorNone, Whole(L"hello.txt")},
-    {"NoLengthExactlyTheLimit", kFault, L"/no-length/data-8m.bin", true, HttpErrorNone,
+    {"NoLength", L"{fault}/no-length/hello.txt", true, HttpErrorNone, Whole(L"hello.txt")},
+    {"NoLengthExactlyTheLimit", L"{fault}/no-length/data-8m.bin", true, HttpErrorNone,
      Whole(L"data-8m.bin")},
-    {"NoLengthOverTheLimit", kFault, L"/no-length/data-8m-plus1.bin", false, HttpErrorTooLarge,
+    {"NoLengthOverTheLimit", L"{fault}/no-length/data-8m-plus1.bin", false, HttpErrorTooLarge,
      kNothing},
     // The buffer holds the announced length; more is never read into it.
-    {"LengthShorterThanBody", kFault, L"/length/10/hello.txt", true, HttpErrorNone,
+    {"LengthShorterThanBody", L"{fault}/length/10/hello.txt", true, HttpErrorNone,
      Text("hello from")},
-    {"LengthLongerThanBody", kFault, L"/length/2000000/data-1m.bin", false, HttpErrorRead,
+    {"LengthLongerThanBody", L"{fault}/length/2000000/data-1m.bin", false, HttpErrorRead,
      kNothing},
-    {"EarlyClose", kFault, L"/close-early/data-1m.bin", false, HttpErrorRead, kNothing},
-    {"NegativeLength", kFault, L"/length/-1/hello.txt", false, HttpErrorQueryHeader, kNothing},
-    {"LettersAsLength", kFault, L"/length/abc/hello.txt", false, HttpErrorQueryHeader,
+    {"EarlyClose", L"{fault}/close-early/data-1m.bin", false, HttpErrorRead, kNothing},
+    {"NegativeLength", L"{fault}/length/-1/hello.txt", false, HttpErrorQueryHeader, kNothing},
+    {"LettersAsLength", L"{fault}/length/abc/hello.txt", false, HttpErrorQueryHeader,
      kNothing},
-    {"NotFound", kNginx, L"/missing.bin", false, HttpErrorNotFound, kNothing},
+    {"NotFound", L"{http}/missing.bin", false, HttpErrorNotFound, kNothing},
 };
 
 class DownloadToBufferTest : public WininetHttpTest,
@@ -500,21 +354,7 @@ TEST_P(DownloadToBufferTest, FillsBlockOrFails) {
   const BufferCase& c = GetParam();
   ScopedHttpClient client = NewClient();
   ASSERT_NE(client, nullptr);
-  void* data = nullptr;
-  int size = -1;
-  EXPECT_EQ(client->DownloadToBuffer(UrlFor(*servers_, c.peer, c.path).c_str(), &data, &size),
-            c.ok);
-  std::unique_ptr<void, BlockFree> owned(data);
-  EXPECT_EQ(client->LastError(), c.error);
-  if (!c.ok) {
-    EXPECT_EQ(data, nullptr);
-    EXPECT_EQ(size, 0);
-    return;
-  }
-  ASSERT_NE(data, nullptr);
-  const std::string expected = c.content.Bytes(*servers_);
-  ASSERT_EQ(size, static_cast<int>(expected.size()));
-  EXPECT_TRUE(std::string(static_cast<const char*>(data), size) == expected);
+  ExpectBufferDownload(client.get(), c.url, c.ok, c.error, c.content);
 }
 
 INSTANTIATE_TEST_SUITE_P(Peers, DownloadToBufferTest, testing::ValuesIn(kBufferCases),
