@@ -1,14 +1,21 @@
-// main() of every test program. It runs the tests like gtest_main and then,
-// before the process exits, lets threads that libraries started on their own
-// finish starting or ending. Wine 8 can crash with SIGSEGV when the process
-// exits while such a thread (WinINet starts short-lived ones after a request)
-// is between states; the test's result would then be lost to a crash that
-// has nothing to do with the code under test. On Windows this wait is a no-op
-// in practice: the thread count is already stable.
+// main() of every test program. It runs the tests like gtest_main, but on a
+// thread of its own, and returns only once the process is down to its first
+// thread again (or its thread count has settled).
+//
+// Why: Wine 8 can crash with SIGSEGV while a process exits if another thread
+// is blocked in a call into Wine at that moment, or is just starting or
+// ending. Test programs have such threads: GoogleTest starts a watcher thread
+// for every thread that uses its thread-local values (SCOPED_TRACE does),
+// which lives as long as the watched thread, and WinINet starts short-lived
+// threads after a request. A crash at exit would turn a passed test into a
+// failure that has nothing to do with the code under test. Running the tests
+// on a thread that ends lets GoogleTest's watcher end too.
 #include <windows.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 
@@ -25,16 +32,16 @@ int CountOwnThreads() {
   return count;
 }
 
-// Returns once the number of threads has stayed the same for a while, or
-// after a few seconds at most. Only the HTTP libraries start such threads.
+// Returns once only this thread is left, or once the number of threads has
+// stayed the same for a while (a library keeps an idle thread), or after a
+// few seconds at most.
 void WaitForQuietThreads() {
-  if (!GetModuleHandleW(L"wininet.dll") && !GetModuleHandleW(L"winhttp.dll")) return;
-  constexpr DWORD kPollMs = 50;
-  constexpr int kStablePolls = 6;
-  constexpr int kMaxPolls = 60;
+  constexpr DWORD kPollMs = 20;
+  constexpr int kStablePolls = 15;
+  constexpr int kMaxPolls = 150;
   int last = CountOwnThreads();
   int stable = 0;
-  for (int poll = 0; poll < kMaxPolls && stable < kStablePolls; ++poll) {
+  for (int poll = 0; poll < kMaxPolls && last > 1 && stable < kStablePolls; ++poll) {
     Sleep(kPollMs);
     const int now = CountOwnThreads();
     stable = now == last ? stable + 1 : 0;
@@ -45,8 +52,12 @@ void WaitForQuietThreads() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  const int result = RUN_ALL_TESTS();
+  int result = 1;
+  std::thread runner([&] {
+    ::testing::InitGoogleTest(&argc, argv);
+    result = RUN_ALL_TESTS();
+  });
+  runner.join();
   WaitForQuietThreads();
   return result;
 }

@@ -126,13 +126,6 @@ void ServerTest::SetUp() {
   ASSERT_NE(servers_, nullptr) << error;
 }
 
-void ServerTest::RequireTrustedAuthority() {
-  if (!servers_->ca_trusted) {
-    GTEST_SKIP() << "the test authority is not in the system trust store "
-                    "(servers.sh needs root for that)";
-  }
-}
-
 void ServerTest::ExpectBufferDownload(IHttpBase* client, const wchar_t* url, bool ok, int error,
                                       const Expected& content) const {
   void* data = nullptr;

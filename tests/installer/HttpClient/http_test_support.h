@@ -15,6 +15,9 @@
 
 namespace http_test {
 
+constexpr const char* kNoTrustedAuthority =
+    "the test authority is not in the system trust store (servers.sh needs root for that)";
+
 struct Report {
   int state;
   double total;
@@ -31,7 +34,10 @@ class RecordingCallback : public IHttpCallback {
     parameters.push_back(parameter);
     reports.push_back({state, total, done});
   }
-  bool ShouldStop() override { return stop_at_ > 0 && ++questions >= stop_at_; }
+  bool ShouldStop() override {
+    ++questions;
+    return stop_at_ > 0 && questions >= stop_at_;
+  }
 
   std::vector<void*> parameters;
   std::vector<Report> reports;
@@ -112,7 +118,10 @@ class ServerTest : public testing::Test {
 
   // Marks the test skipped where the test authority is not in the system
   // trust store.
-  void RequireTrustedAuthority();
+  // Whether https tests can run: the test authority is in the system trust
+  // store (servers.sh needs root for that). Callers skip the test otherwise:
+  //   if (!HasTrustedAuthority()) GTEST_SKIP() << kNoTrustedAuthority;
+  bool HasTrustedAuthority() const { return servers_->ca_trusted; }
 
   // DownloadToBuffer of `url` (see ExpandUrl): LastError is `error`, and the
   // block holds exactly `content` when `ok`, else there is none and size 0.
