@@ -7,6 +7,7 @@
 #include "installer/base/language_catalogue.h"
 #include "installer/base/product_info.h"
 #include "nbase/string_conversion.h"
+#include "tests/installer/base/shipped_settings.h"
 #include "tests/installer/base/test_support.h"
 #include "ui/core/language_table.h"
 #include "ui/core/resource_package.h"
@@ -35,11 +36,7 @@ class EmbeddedPackageTest : public testing::Test {
 TEST_F(EmbeddedPackageTest, ProductSettings) {
   ProductInfo product;
   product.Load();
-  EXPECT_EQ(product.BrandName(), L"Halden");
-  EXPECT_EQ(product.ProductName(), L"Tidewell");
-  EXPECT_EQ(product.ProcessName(), L"Tidewell.exe");
-  EXPECT_EQ(product.AnalyticsCategory(), L"Tidewell_for_Win");
-  EXPECT_EQ(product.AnalyticsName(), L"Tidewell_Installer");
+  ExpectShippedProductSettings(product);
 }
 
 // Every shipped text, exactly, in both languages.

@@ -9,6 +9,7 @@
 #include "installer/base/path_helpers.h"
 #include "installer/base/product_info.h"
 #include "nbase/string_conversion.h"
+#include "tests/installer/base/shipped_settings.h"
 #include "tests/installer/base/test_support.h"
 #include "ui/core/language_table.h"
 #include "ui/core/resource_package.h"
@@ -50,11 +51,7 @@ class DiskResourcesTest : public testing::Test {
 TEST_F(DiskResourcesTest, ProductSettingsComeFromTheFolder) {
   ProductInfo product;
   product.Load();
-  EXPECT_EQ(product.BrandName(), L"Halden");
-  EXPECT_EQ(product.ProductName(), L"Tidewell");
-  EXPECT_EQ(product.ProcessName(), L"Tidewell.exe");
-  EXPECT_EQ(product.AnalyticsCategory(), L"Tidewell_for_Win");
-  EXPECT_EQ(product.AnalyticsName(), L"Tidewell_Installer");
+  ExpectShippedProductSettings(product);
   EXPECT_EQ(product.InstallFolder(), L"");
 }
 
